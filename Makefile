@@ -1,0 +1,35 @@
+# The front door. `make run` and `make test` work on a fresh Debian machine:
+# each installs what is missing, then builds.
+SHELL := /bin/bash
+PRESETS := native sanitize windows
+TEST_DEPS := core windows gui browser
+
+.PHONY: run test build bench clean format
+
+run:
+	@scripts/install-deps.sh core
+	@scripts/build.sh native
+	@scripts/run.sh $(PAGE)
+
+test:
+	@scripts/install-deps.sh $(TEST_DEPS)
+	@for preset in $(PRESETS); do \
+	  scripts/build.sh $$preset || exit 1; \
+	  echo "== testing $$preset"; \
+	  ctest --preset $$preset --progress || exit 1; \
+	done
+
+build:
+	@scripts/install-deps.sh core
+	@scripts/build.sh native
+
+bench:
+	@scripts/install-deps.sh core
+	@scripts/build.sh native
+	@build/native/bench/kelvara_bench
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

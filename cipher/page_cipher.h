@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kelvara {
+
+// The password cipher of protected pages: the key's bytes, cycling, are added
+// to the text's bytes modulo 256, and the result is written as hex text (two
+// upper-case digits per byte). The decoder script in every protected page
+// computes the same thing, so both must stay in step. It keeps casual readers
+// out; it is not strong encryption.
+class PageCipher {
+ public:
+  static constexpr int kEncipher = +1;
+  static constexpr int kDecipher = -1;
+
+  // An empty password becomes the one-byte key of value 0, the key that the
+  // decoder script uses for an empty answer, which leaves every byte as it is.
+  explicit PageCipher(std::string key);
+
+  const std::string& Key() const { return key_; }
+
+  // Adds (direction +1) or subtracts (-1) the key; the key starts again at its
+  // first byte on every call.
+  std::string ApplyKey(std::string_view text, int direction) const;
+
+  std::string EncodeHex(std::string_view text) const;
+  // The same, appended to `out`, for writers that build a whole page.
+  void AppendEncodedHex(std::string& out, std::string_view text) const;
+
+  // Reads hex digits in either letter case, two at a time. A pair that does
+  // not start with a digit reads as 0, one whose second character is not a
+  // digit as its first digit; a last single digit is read by itself.
+  std::string DecodeHex(std::string_view hex) const;
+
+ private:
+  std::string key_;
+};
+
+}  // namespace kelvara

@@ -1,0 +1,124 @@
+#include "restore/restore_page.h"
+
+#include "protect/protected_format.h"
+#include "text/line_reader.h"
+#include "text/page_file.h"
+#include "text/text.h"
+
+namespace kelvara {
+namespace {
+
+namespace format = protected_format;
+constexpr std::size_t kNone = std::string::npos;
+
+// The hex text of a trimmed call line: all but its lead-in and its tail,
+// which are cut by position and not looked at.
+std::string_view CallHex(std::string_view line) {
+  constexpr std::size_t kFrame = format::kCallLeadIn + format::kCallEnd.size();
+  if (line.size() <= kFrame) return {};
+  return line.substr(format::kCallLeadIn, line.size() - kFrame);
+}
+
+// Body lines that the right password gives come from the lines of a file, so
+// they never hold a line break or an end-of-file byte.
+bool CannotBeBodyLine(std::string_view line) { return line.find_first_of("\r\x1A") != kNone; }
+
+// The attribute text of the body line, given the line from its 7th character
+// and everything after it joined with CR LF.
+bool BodyAttributes(std::string_view rest, std::string& attributes) {
+  // The writer always ends the start tag with the load attribute and an empty
+  // body. Looking for that whole ending keeps a ">" of the plain page's
+  // attributes, which a self-closed body tag may hold.
+  std::string ending(format::kLoadAttribute);
+  ending.append(format::kBodyRest);
+  const std::size_t end = rest.find(ending);
+  if (end != kNone) {
+    attributes = rest.substr(0, end);
+    return true;
+  }
+  // A page that was changed by hand: the start tag ends at its first ">".
+  const std::size_t tagEnd = rest.find('>');
+  if (tagEnd == kNone) return false;
+  std::string_view text = rest.substr(0, tagEnd);
+  if (text.ends_with(format::kLoadAttribute)) text.remove_suffix(format::kLoadAttribute.size());
+  attributes = text;
+  return true;
+}
+
+}  // namespace
+
+std::string ReadProtectedPage(std::string_view bytes, const PageCipher& cipher, PageParts& parts) {
+  parts = PageParts{};
+  LineReader lines(bytes);
+  std::string_view line;
+  // Every step reads on from where the last one stopped; a page that ends
+  // before the line a step waits for is not a protected page any more.
+  auto nextTrimmed = [&]() {
+    if (!lines.Next(line)) return false;
+    line = TrimSpaces(line);
+    return true;
+  };
+  const std::string damaged(kPageDamaged);
+
+  do {
+    if (!nextTrimmed()) return damaged;
+  } while (line.find(format::kTitleCall) == kNone);
+  parts.titleText = cipher.DecodeHex(CallHex(line));
+
+  bool wrongPassword = false;
+  for (;;) {
+    if (!nextTrimmed()) return damaged;
+    if (line == format::kMainEnd) break;
+    const std::string bodyLine = cipher.DecodeHex(CallHex(line));
+    wrongPassword = wrongPassword || CannotBeBodyLine(bodyLine);
+    parts.bodyText.append(bodyLine).append(kCrLf);
+  }
+
+  do {
+    if (!nextTrimmed()) return damaged;
+  } while (line.find(format::kScriptEnd) == kNone);
+
+  for (;;) {
+    if (!nextTrimmed()) return damaged;
+    if (line == format::kHeadEnd) break;
+    parts.headExtra.append(line).append(kCrLf);
+  }
+
+  do {
+    if (!lines.Next(line)) return damaged;
+  } while (!line.starts_with(format::kBodyStart));
+  // The plain page's body start tag may have spanned lines; its attribute
+  // text then spans the body line and the lines after it.
+  std::string rest(line.substr(format::kBodyStart.size()));
+  while (lines.Next(line)) rest.append(kCrLf).append(line);
+  if (!BodyAttributes(rest, parts.bodyAttributes)) return damaged;
+
+  if (wrongPassword) return std::string(kWrongPassword);
+  return {};
+}
+
+std::string BuildPlainPage(const PageParts& parts) {
+  std::string page;
+  page.reserve(128 + parts.titleText.size() + parts.headExtra.size() + parts.bodyAttributes.size() +
+               parts.bodyText.size());
+  page.append("<html>\r\n<head>\r\n<title>").append(parts.titleText).append("</title>\r\n");
+  if (!parts.headExtra.empty()) page.append(parts.headExtra).append(kCrLf);
+  page.append("</head>\r\n<body");
+  if (!parts.bodyAttributes.empty()) page.append(" ").append(parts.bodyAttributes);
+  page.append(">\r\n");
+  if (!parts.bodyText.empty()) page.append(parts.bodyText).append(kCrLf);
+  page.append("</body>\r\n</html>\r\n");
+  return page;
+}
+
+std::string RestorePage(const std::string& selectedFile, const PageCipher& cipher, FileSystem& files) {
+  std::string bytes;
+  if (!files.Read(selectedFile, bytes)) return std::string(kPageDamaged);
+  PageParts parts;
+  std::string reason = ReadProtectedPage(bytes, cipher, parts);
+  if (!reason.empty()) return reason;
+  bytes = BuildPlainPage(parts);
+  return std::string(RewritePage(files, selectedFile, selectedFile + std::string(kProtectedSuffix), bytes));
+}
+
+}  // namespace kelvara

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need and the machine lacks, quietly:
+# nothing is downloaded when everything is already there.
+#
+#   scripts/install-deps.sh GROUP...
+#
+# Groups: core (native build, unit tests, benchmarks), windows (cross build and
+# Wine), gui (virtual display and window driving), browser (Chromium and
+# playwright-core), fuzz (clang's libFuzzer), dist (zip).
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+
+declare -A packages=(
+  [core]="cmake ninja-build g++ googletest libbenchmark-dev"
+  [windows]="g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64"
+  [gui]="xvfb xdotool x11-utils imagemagick"
+  [browser]="chromium"
+  [fuzz]="clang libclang-rt-14-dev"
+  [dist]="zip"
+)
+
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+missing=()
+want_browser=0
+for group in "$@"; do
+  [[ -v packages[$group] ]] || { echo "install-deps: unknown group '$group'" >&2; exit 2; }
+  for pkg in ${packages[$group]}; do
+    installed "$pkg" || missing+=("$pkg")
+  done
+  [[ $group == browser ]] && want_browser=1
+done
+if [[ $want_browser == 1 ]] && ! command -v npm >/dev/null 2>&1; then
+  missing+=(nodejs npm)
+fi
+
+as_root() {
+  if [[ $(id -u) == 0 ]]; then "$@"; else sudo "$@"; fi
+}
+
+if (( ${#missing[@]} )); then
+  echo "Installing: ${missing[*]}"
+  log=$(mktemp)
+  if ! { as_root apt-get update -qq &&
+         DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends "${missing[@]}"; } >"$log" 2>&1; then
+    tail -20 "$log" >&2
+    echo "install-deps: apt-get failed (log: $log)" >&2
+    exit 1
+  fi
+  rm -f "$log"
+fi
+
+if [[ $want_browser == 1 ]] && [[ ! -d $top/tests/browser/node_modules/playwright-core ]] && [[ -f $top/tests/browser/package.json ]]; then
+  echo "Installing: playwright-core (npm)"
+  (cd "$top/tests/browser" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+fi
+exit 0
