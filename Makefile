@@ -1,6 +1,7 @@
 # The front door. `make run` and `make test` work on a fresh Debian machine:
 # each installs what is missing, then builds.
 SHELL := /bin/bash
+export BUILD_ROOT ?= build
 PRESETS := native sanitize windows
 TEST_DEPS := core windows gui browser
 
@@ -16,7 +17,7 @@ test:
 	@for preset in $(PRESETS); do \
 	  scripts/build.sh $$preset || exit 1; \
 	  echo "== testing $$preset"; \
-	  ctest --preset $$preset --progress || exit 1; \
+	  ctest --test-dir $(BUILD_ROOT)/$$preset --output-on-failure -j2 --progress || exit 1; \
 	done
 
 build:
@@ -26,7 +27,7 @@ build:
 bench:
 	@scripts/install-deps.sh core
 	@scripts/build.sh native
-	@build/native/bench/kelvara_bench
+	@$(BUILD_ROOT)/native/bench/kelvara_bench
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

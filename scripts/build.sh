@@ -3,12 +3,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=$1
-dir=build/$preset
+dir=${BUILD_ROOT:-build}/$preset
 if [[ ! -f $dir/build.ninja ]]; then
   log=$(mktemp)
-  cmake --preset "$preset" >"$log" 2>&1 || { cat "$log" >&2; exit 1; }
+  cmake --preset "$preset" -B "$dir" >"$log" 2>&1 || { cat "$log" >&2; exit 1; }
   rm -f "$log"
 fi
 echo "== building $preset"
-cmake --build --preset "$preset" -- --quiet 2>&1 | grep -v '^\[' || true
+cmake --build "$dir" -- --quiet 2>&1 | grep -v '^\[' || true
 test "${PIPESTATUS[0]}" -eq 0
