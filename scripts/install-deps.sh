@@ -50,8 +50,19 @@ if (( ${#missing[@]} )); then
   rm -f "$log"
 fi
 
-if [[ $want_browser == 1 ]] && [[ ! -d $top/tests/browser/node_modules/playwright-core ]] && [[ -f $top/tests/browser/package.json ]]; then
+# The browser test's npm packages, exactly as locked; again whenever the lock
+# file is newer than the last install (npm ci records that install inside
+# node_modules).
+browser_dir=$top/tests/browser
+if [[ $want_browser == 1 && -f $browser_dir/package-lock.json ]] &&
+   [[ ! $browser_dir/node_modules/.package-lock.json -nt $browser_dir/package-lock.json ]]; then
   echo "Installing: playwright-core (npm)"
-  (cd "$top/tests/browser" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+  log=$(mktemp)
+  if ! (cd "$browser_dir" && npm ci --no-audit --no-fund --loglevel=error) >"$log" 2>&1; then
+    tail -20 "$log" >&2
+    echo "install-deps: npm ci failed in tests/browser (log: $log)" >&2
+    exit 1
+  fi
+  rm -f "$log"
 fi
 exit 0
