@@ -22,7 +22,9 @@ constexpr std::array<std::uint8_t, 256> MakeHexValues() {
 constexpr std::array<std::uint8_t, 256> kHexValues = MakeHexValues();
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-std::uint8_t Byte(char c) { return static_cast<std::uint8_t>(c); }
+std::uint8_t Byte(char c) {
+  return static_cast<std::uint8_t>(c);
+}
 
 // The value of one or two hex characters: reading stops at the first one that is not a digit.
 std::uint8_t ReadHexPair(char first, char second, bool hasSecond) {

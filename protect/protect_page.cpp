@@ -26,7 +26,8 @@ constexpr std::array<std::string_view, 40> kDecoderHead = {
     "",
     "  function SetVetrakPwd()",
     "  {",
-    "    VetrakPwd = prompt(\"Page protected by Kelvara encryption tool.\", \"Please enter your password\");",
+    "    VetrakPwd = prompt(\"Page protected by Kelvara encryption tool.\", \"Please enter your "
+    "password\");",
     "    if (VetrakPwd == \"\") { VetrakPwd = String.fromCharCode(0); }",
     "  }",
     "",
@@ -59,9 +60,12 @@ constexpr std::array<std::string_view, 40> kDecoderHead = {
     "    SetVetrakPwd();",
 };
 
-void AppendLine(std::string& page, std::string_view line) { page.append(line).append(kCrLf); }
+void AppendLine(std::string& page, std::string_view line) {
+  page.append(line).append(kCrLf);
+}
 
-void AppendCallLine(std::string& page, std::string_view call, std::string_view plain, const PageCipher& cipher) {
+void AppendCallLine(std::string& page, std::string_view call, std::string_view plain,
+                    const PageCipher& cipher) {
   page.append(protected_format::kIndent).append(call);
   cipher.AppendEncodedHex(page, plain);
   page.append(protected_format::kCallEnd).append(kCrLf);
@@ -146,8 +150,8 @@ std::string ExtractPage(TagScanner& scanner, const std::string& selectedFile, Pa
 
 std::string BuildProtectedPage(const PageParts& parts, const PageCipher& cipher) {
   std::string page;
-  page.reserve(2048 + 2 * (parts.titleText.size() + parts.bodyText.size()) + parts.headExtra.size() +
-               parts.bodyAttributes.size());
+  page.reserve(2048 + 2 * (parts.titleText.size() + parts.bodyText.size()) +
+               parts.headExtra.size() + parts.bodyAttributes.size());
   for (const std::string_view line : kDecoderHead) AppendLine(page, line);
   AppendCallLine(page, protected_format::kTitleCall, parts.titleText, cipher);
 
@@ -173,8 +177,8 @@ std::string BuildProtectedPage(const PageParts& parts, const PageCipher& cipher)
   return page;
 }
 
-std::string ProtectPage(const std::string& selectedFile, const PageCipher& cipher, TagScanner& scanner,
-                        FileSystem& files) {
+std::string ProtectPage(const std::string& selectedFile, const PageCipher& cipher,
+                        TagScanner& scanner, FileSystem& files) {
   PageParts parts;
   std::string reason = ExtractPage(scanner, selectedFile, parts);
   if (!reason.empty()) return reason;

@@ -47,7 +47,7 @@ std::string BuildProtectedPage(const PageParts& parts, const PageCipher& cipher)
 // Protects the page in place: extracts its parts, keeps a backup copy of the
 // plain page beside it and replaces it with the protected page. Gives an empty
 // text on success, otherwise the reason; a refused page is left as it was.
-std::string ProtectPage(const std::string& selectedFile, const PageCipher& cipher, TagScanner& scanner,
-                        FileSystem& files);
+std::string ProtectPage(const std::string& selectedFile, const PageCipher& cipher,
+                        TagScanner& scanner, FileSystem& files);
 
 }  // namespace kelvara

@@ -21,7 +21,9 @@ std::string_view CallHex(std::string_view line) {
 
 // Body lines that the right password gives come from the lines of a file, so
 // they never hold a line break or an end-of-file byte.
-bool CannotBeBodyLine(std::string_view line) { return line.find_first_of("\r\x1A") != kNone; }
+bool CannotBeBodyLine(std::string_view line) {
+  return line.find_first_of("\r\x1A") != kNone;
+}
 
 // The attribute text of the body line, given the line from its 7th character
 // and everything after it joined with CR LF.
@@ -111,14 +113,16 @@ std::string BuildPlainPage(const PageParts& parts) {
   return page;
 }
 
-std::string RestorePage(const std::string& selectedFile, const PageCipher& cipher, FileSystem& files) {
+std::string RestorePage(const std::string& selectedFile, const PageCipher& cipher,
+                        FileSystem& files) {
   std::string bytes;
   if (!files.Read(selectedFile, bytes)) return std::string(kPageDamaged);
   PageParts parts;
   std::string reason = ReadProtectedPage(bytes, cipher, parts);
   if (!reason.empty()) return reason;
   bytes = BuildPlainPage(parts);
-  return std::string(RewritePage(files, selectedFile, selectedFile + std::string(kProtectedSuffix), bytes));
+  return std::string(
+      RewritePage(files, selectedFile, selectedFile + std::string(kProtectedSuffix), bytes));
 }
 
 }  // namespace kelvara

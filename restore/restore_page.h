@@ -28,6 +28,7 @@ std::string BuildPlainPage(const PageParts& parts);
 // beside it (its path followed by ".protected"), so that even a wrong
 // password that the guard cannot see loses nothing. Gives an empty text on
 // success, otherwise the reason; a refused page is left as it was.
-std::string RestorePage(const std::string& selectedFile, const PageCipher& cipher, FileSystem& files);
+std::string RestorePage(const std::string& selectedFile, const PageCipher& cipher,
+                        FileSystem& files);
 
 }  // namespace kelvara

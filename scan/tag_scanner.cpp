@@ -34,7 +34,9 @@ void BuildScanTexts(std::string_view fileBytes, std::string& scanText, std::stri
 
 }  // namespace
 
-bool FileExists(FileSystem& files, const std::string& path) { return files.Exists(path); }
+bool FileExists(FileSystem& files, const std::string& path) {
+  return files.Exists(path);
+}
 
 std::string BuildScanText(std::string_view fileBytes) {
   std::string scanText;

@@ -12,7 +12,8 @@ constexpr std::array<unsigned char, 256> MakeLowerTable() {
   for (int c = 0; c < 256; ++c) table[c] = static_cast<unsigned char>(c);
   for (int c = 'A'; c <= 'Z'; ++c) table[c] = static_cast<unsigned char>(c + 0x20);
   for (int c = 0xC0; c <= 0xDE; ++c) {
-    if (c != 0xD7) table[c] = static_cast<unsigned char>(c + 0x20);  // 0xD7 is the multiplication sign
+    if (c != 0xD7)
+      table[c] = static_cast<unsigned char>(c + 0x20);  // 0xD7 is the multiplication sign
   }
   table[0x8A] = 0x9A;  // S caron
   table[0x8C] = 0x9C;  // OE ligature

@@ -6,7 +6,8 @@ namespace kelvara {
 
 class MemoryOutputFile final : public OutputFile {
  public:
-  MemoryOutputFile(MemoryFileSystem& files, std::string path) : files_(files), path_(std::move(path)) {}
+  MemoryOutputFile(MemoryFileSystem& files, std::string path)
+      : files_(files), path_(std::move(path)) {}
 
   bool Write(std::string_view bytes) override {
     if (files_.Fails(FileOp::kWrite, path_)) return false;

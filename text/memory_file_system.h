@@ -11,7 +11,19 @@
 
 namespace kelvara {
 
-enum class FileOp { kExists, kRead, kIsReadOnly, kCopy, kResolveLink, kCreate, kWrite, kSync, kClose, kReplace, kRemove };
+enum class FileOp {
+  kExists,
+  kRead,
+  kIsReadOnly,
+  kCopy,
+  kResolveLink,
+  kCreate,
+  kWrite,
+  kSync,
+  kClose,
+  kReplace,
+  kRemove
+};
 
 // In-memory files for tests. Every operation is logged, and `failWhen` can
 // make any single one of them fail, so each failure path can be walked

@@ -26,8 +26,8 @@ bool WriteFileAtomically(FileSystem& files, const std::string& path, std::string
   return ok;
 }
 
-std::string_view RewritePage(FileSystem& files, const std::string& path, const std::string& backupPath,
-                             std::string_view bytes) {
+std::string_view RewritePage(FileSystem& files, const std::string& path,
+                             const std::string& backupPath, std::string_view bytes) {
   if (files.IsReadOnly(path)) return kWriteFailed;
   if (!files.Copy(path, backupPath)) return kBackupFailed;
   if (!WriteFileAtomically(files, path, bytes)) return kWriteFailed;

@@ -22,7 +22,7 @@ bool WriteFileAtomically(FileSystem& files, const std::string& path, std::string
 // Rewrites a page safely: a read-only page is refused, then the page is
 // copied to `backupPath`, then replaced by `bytes`. Gives an empty text on
 // success, otherwise the reason; on any failure the page is as it was.
-std::string_view RewritePage(FileSystem& files, const std::string& path, const std::string& backupPath,
-                             std::string_view bytes);
+std::string_view RewritePage(FileSystem& files, const std::string& path,
+                             const std::string& backupPath, std::string_view bytes);
 
 }  // namespace kelvara

@@ -50,7 +50,7 @@ class PosixOutputFile final : public OutputFile {
 }  // namespace
 
 bool RealFileSystem::Exists(const std::string& path) {
-  struct stat info{};
+  struct stat info {};
   return ::stat(path.c_str(), &info) == 0;
 }
 
@@ -58,7 +58,7 @@ bool RealFileSystem::Read(const std::string& path, std::string& bytes) {
   bytes.clear();
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
-  struct stat info{};
+  struct stat info {};
   bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
   if (ok) {
     // The size is a hint: the loop reads until the end, whatever it is by then.
@@ -82,7 +82,7 @@ bool RealFileSystem::Read(const std::string& path, std::string& bytes) {
 }
 
 bool RealFileSystem::IsReadOnly(const std::string& path) {
-  struct stat info{};
+  struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return false;
   // rename() would replace even a file without write permission, so the
   // permission bits are checked here; they also count for root, whom access()
@@ -93,7 +93,7 @@ bool RealFileSystem::IsReadOnly(const std::string& path) {
 
 bool RealFileSystem::Copy(const std::string& from, const std::string& to) {
   std::string bytes;
-  struct stat info{};
+  struct stat info {};
   if (::stat(from.c_str(), &info) != 0 || !Read(from, bytes)) return false;
   // The copy is as private as the page it copies.
   const mode_t mode = info.st_mode & 0777;
@@ -105,7 +105,7 @@ bool RealFileSystem::Copy(const std::string& from, const std::string& to) {
 }
 
 std::string RealFileSystem::ResolveLink(const std::string& path) {
-  struct stat info{};
+  struct stat info {};
   if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
   char* real = ::realpath(path.c_str(), nullptr);
   if (real == nullptr) return path;
@@ -124,7 +124,7 @@ std::unique_ptr<OutputFile> RealFileSystem::Create(const std::string& path) {
 }
 
 bool RealFileSystem::Replace(const std::string& replacement, const std::string& target) {
-  struct stat info{};
+  struct stat info {};
   if (::stat(target.c_str(), &info) == 0) {
     if (::chmod(replacement.c_str(), info.st_mode & 07777) != 0) return false;
     // Keeps the page's owner where we may; only root can give files away.
@@ -140,6 +140,8 @@ bool RealFileSystem::Replace(const std::string& replacement, const std::string& 
   return true;
 }
 
-void RealFileSystem::Remove(const std::string& path) { ::unlink(path.c_str()); }
+void RealFileSystem::Remove(const std::string& path) {
+  ::unlink(path.c_str());
+}
 
 }  // namespace kelvara

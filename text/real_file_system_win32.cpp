@@ -17,8 +17,8 @@ class Win32OutputFile final : public OutputFile {
     while (!bytes.empty()) {
       const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
       DWORD written = 0;
-      if (file_ == INVALID_HANDLE_VALUE || !WriteFile(file_, bytes.data(), chunk, &written, nullptr) ||
-          written == 0) {
+      if (file_ == INVALID_HANDLE_VALUE ||
+          !WriteFile(file_, bytes.data(), chunk, &written, nullptr) || written == 0) {
         return false;
       }
       bytes.remove_prefix(written);
@@ -44,8 +44,8 @@ bool RealFileSystem::Exists(const std::string& path) {
 
 bool RealFileSystem::Read(const std::string& path, std::string& bytes) {
   bytes.clear();
-  const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER size{};
   bool ok = GetFileSizeEx(file, &size) != 0;
@@ -80,7 +80,9 @@ bool RealFileSystem::Copy(const std::string& from, const std::string& to) {
   return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
 }
 
-std::string RealFileSystem::ResolveLink(const std::string& path) { return path; }
+std::string RealFileSystem::ResolveLink(const std::string& path) {
+  return path;
+}
 
 std::unique_ptr<OutputFile> RealFileSystem::Create(const std::string& path) {
   // A leftover marked read-only or hidden would make CREATE_ALWAYS fail.
@@ -94,12 +96,15 @@ std::unique_ptr<OutputFile> RealFileSystem::Create(const std::string& path) {
 bool RealFileSystem::Replace(const std::string& replacement, const std::string& target) {
   if (GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
     // ReplaceFileA keeps the page's attributes, security and creation time.
-    return ReplaceFileA(target.c_str(), replacement.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                        nullptr, nullptr) != 0;
+    return ReplaceFileA(target.c_str(), replacement.c_str(), nullptr,
+                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
   }
-  return MoveFileExA(replacement.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  return MoveFileExA(replacement.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-void RealFileSystem::Remove(const std::string& path) { DeleteFileA(path.c_str()); }
+void RealFileSystem::Remove(const std::string& path) {
+  DeleteFileA(path.c_str());
+}
 
 }  // namespace kelvara

@@ -9,7 +9,9 @@ std::string_view TrimSpaces(std::string_view text) {
   return text.substr(first, last - first + 1);
 }
 
-bool IsBlank(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
+bool IsBlank(std::string_view text) {
+  return text.find_first_not_of(' ') == std::string_view::npos;
+}
 
 std::string LowerAnsi(std::string_view text) {
   std::string lower(text);
