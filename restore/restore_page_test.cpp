@@ -1,1 +1,215 @@
+#include "restore/restore_page.h"
+
 #include <gtest/gtest.h>
+
+#include <vector>
+
+#include "text/memory_file_system.h"
+#include "text/page_file.h"
+
+namespace kelvara {
+namespace {
+
+constexpr char kPage[] = "site/page.htm";
+constexpr char kCopy[] = "site/page.htm.protected";
+
+std::string Join(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text.append(line).append("\r\n");
+  return text;
+}
+
+class RestorePageTest : public ::testing::Test {
+ protected:
+  // A protected page as the writer makes it, from its parts.
+  std::string Protected(const std::string& title, const std::string& headExtra,
+                        const std::string& attributes, const std::string& body) const {
+    return BuildProtectedPage(PageParts{title, headExtra, attributes, body}, cipher);
+  }
+  std::string Restore(const std::string& page) {
+    files.files[kPage] = page;
+    return RestorePage(kPage, cipher, files);
+  }
+  std::string Hex(const std::string& text) const { return cipher.EncodeHex(text); }
+
+  MemoryFileSystem files;
+  PageCipher cipher{"s3cret"};
+};
+
+TEST_F(RestorePageTest, RebuildsThePlainPageInItsFixedShape) {
+  ASSERT_EQ(Restore(Protected("Home", "<meta name=x>", "", "one\r\ntwo")), "");
+  EXPECT_EQ(files.files.at(kPage),
+            Join({"<html>", "<head>", "<title>Home</title>", "<meta name=x>", "", "</head>",
+                  "<body>", "one", "two", "", "</body>", "</html>"}));
+}
+
+TEST_F(RestorePageTest, KeepsTheProtectedPageBesideIt) {
+  files.files[kCopy] = "an older copy";
+  const std::string page = Protected("T", "", "", "x");
+  ASSERT_EQ(Restore(page), "");
+  EXPECT_EQ(files.files.at(kCopy), page);
+}
+
+TEST_F(RestorePageTest, EmptyPartsLeaveOnlyTheFrame) {
+  ASSERT_EQ(Restore(Protected("", "", "", "")), "");
+  EXPECT_EQ(files.files.at(kPage), Join({"<html>", "<head>", "<title></title>", "</head>", "<body>",
+                                         "</body>", "</html>"}));
+}
+
+TEST_F(RestorePageTest, EveryLineBetweenScriptAndHeadIsHeadExtraTrimmed) {
+  std::string page = Protected("T", "x", "", "");
+  page.replace(page.find("\r\nx\r\n"), 5, "\r\n  a  \r\n\r\n\tb\r\n");
+  ASSERT_EQ(Restore(page), "");
+  EXPECT_EQ(files.files.at(kPage), Join({"<html>", "<head>", "<title>T</title>", "a", "", "\tb", "",
+                                         "</head>", "<body>", "</body>", "</html>"}));
+}
+
+TEST_F(RestorePageTest, TrimsCallLinesBeforeCuttingTheHexOut) {
+  const std::string page = Join({"<html>", "  VetrakSetTitle(\"" + Hex("Title") + "\");   ",
+                                 "VetrakAdd2Body(\"" + Hex("line") + "\");  ", "  }", "</script>",
+                                 "</head>", "<body  onload=\"VetrakMain();\"></body>", "</html>"});
+  ASSERT_EQ(Restore(page), "");
+  EXPECT_EQ(files.files.at(kPage), Join({"<html>", "<head>", "<title>Title</title>", "</head>",
+                                         "<body>", "line", "", "</body>", "</html>"}));
+}
+
+TEST_F(RestorePageTest, DropsOnlyTheLoadAttributeThatProtectionAdded) {
+  ASSERT_EQ(Restore(Protected("T", "", "bgcolor=white", "x")), "");
+  EXPECT_NE(files.files.at(kPage).find("\r\n<body bgcolor=white>\r\n"), std::string::npos);
+  ASSERT_EQ(Restore(Protected("T", "", "onload=\"VetrakMain();\"", "x")), "");
+  EXPECT_NE(files.files.at(kPage).find("\r\n<body onload=\"VetrakMain();\">\r\n"),
+            std::string::npos);
+}
+
+TEST_F(RestorePageTest, KeepsAttributesThatSpanLinesOrHoldAGreaterThan) {
+  ASSERT_EQ(Restore(Protected("T", "", "\r\nbgcolor=white\r\ntext=black", "x")), "");
+  EXPECT_NE(files.files.at(kPage).find("\r\n<body \r\nbgcolor=white\r\ntext=black>\r\n"),
+            std::string::npos);
+  ASSERT_EQ(Restore(Protected("T", "", "a>b", "x")), "");
+  EXPECT_NE(files.files.at(kPage).find("\r\n<body a>b>\r\n"), std::string::npos);
+}
+
+TEST_F(RestorePageTest, AHandEditedBodyLineEndsAtItsFirstGreaterThan) {
+  std::string page = Protected("T", "", "", "x");
+  page.replace(page.find("<body "), std::string::npos,
+               "<body class=a\r\nid=b>text</body>\r\n</html>\r\n");
+  ASSERT_EQ(Restore(page), "");
+  EXPECT_NE(files.files.at(kPage).find("\r\n<body class=a\r\nid=b>\r\n"), std::string::npos);
+}
+
+TEST_F(RestorePageTest, RefusesPagesThatEndBeforeALineItWaitsFor) {
+  const std::string page = Protected("T", "<meta>", "a=b", "x");
+  for (const char* cut :
+       {"    VetrakSetTitle(\"", "  }\r\n", "</script>", "</head>", "<body ", "a=b"}) {
+    files = MemoryFileSystem{};
+    const std::string damaged = page.substr(0, page.rfind(cut));
+    EXPECT_EQ(Restore(damaged), kPageDamaged) << cut;
+    EXPECT_EQ(files.files.at(kPage), damaged);
+    EXPECT_FALSE(files.files.contains(kCopy));
+  }
+  EXPECT_EQ(Restore(""), kPageDamaged);
+}
+
+TEST_F(RestorePageTest, ComparesMarkersWithLetterCase) {
+  std::string page = Protected("T", "", "", "x");
+  page.replace(page.find("<body "), 6, "<BODY ");
+  EXPECT_EQ(Restore(page), kPageDamaged);
+  page = Protected("T", "", "", "x");
+  page.replace(page.find("    VetrakSetTitle(\""), 20, "    vetraksettitle(\"");
+  EXPECT_EQ(Restore(page), kPageDamaged);
+  page = Protected("T", "", "", "x");
+  page.replace(page.find("<body "), 6, " <body ");  // the body line is not trimmed
+  EXPECT_EQ(Restore(page), kPageDamaged);
+}
+
+TEST_F(RestorePageTest, RefusesAMissingOrUnreadablePage) {
+  EXPECT_EQ(RestorePage("missing.htm", cipher, files), kPageDamaged);
+  const std::string page = Protected("T", "", "", "x");
+  files.failWhen = [](FileOp op, const std::string&) { return op == FileOp::kRead; };
+  EXPECT_EQ(Restore(page), kPageDamaged);
+  EXPECT_EQ(files.files.at(kPage), page);
+}
+
+TEST_F(RestorePageTest, FailuresOfTheFileSeamLeaveThePageAsItWas) {
+  const std::string page = Protected("T", "h", "", "x");
+  struct Case {
+    FileOp op;
+    std::string_view reason;
+  };
+  for (const Case& c : {Case{FileOp::kCopy, kBackupFailed}, Case{FileOp::kCreate, kWriteFailed},
+                        Case{FileOp::kWrite, kWriteFailed}, Case{FileOp::kSync, kWriteFailed},
+                        Case{FileOp::kClose, kWriteFailed}, Case{FileOp::kReplace, kWriteFailed}}) {
+    files = MemoryFileSystem{};
+    files.failWhen = [&c](FileOp op, const std::string&) { return op == c.op; };
+    EXPECT_EQ(Restore(page), c.reason) << static_cast<int>(c.op);
+    EXPECT_EQ(files.files.at(kPage), page);
+    EXPECT_FALSE(files.files.contains(std::string(kPage) + std::string(kTempSuffix)));
+  }
+  files = MemoryFileSystem{};
+  files.readOnly.insert(kPage);
+  EXPECT_EQ(Restore(page), kWriteFailed);
+  EXPECT_FALSE(files.files.contains(kCopy));
+}
+
+TEST_F(RestorePageTest, RefusesBodyLinesThatTheRightPasswordCannotGive) {
+  for (const char* impossible : {"a\rb", "end\x1A"}) {
+    const std::string page =
+        Join({"    VetrakSetTitle(\"" + Hex("T") + "\");",
+              "    VetrakAdd2Body(\"" + Hex(impossible) + "\");", "  }", "</script>", "</head>",
+              "<body  onload=\"VetrakMain();\"></body>"});
+    EXPECT_EQ(Restore(page), kWrongPassword);
+    EXPECT_EQ(files.files.at(kPage), page);
+    EXPECT_FALSE(files.files.contains(kCopy));
+  }
+}
+
+TEST_F(RestorePageTest, CatchesAWrongPasswordOnARealPage) {
+  MemoryFileSystem plain;
+  TagScanner scanner(plain);
+  // Varied text, as on a real page: on lines that differ only in a digit a
+  // wrong key gives the same few bytes over and over, and the guard sees less.
+  const char* words[] = {"meeting", "garden", "Tuesday", "bring", "a",     "friend", "snacks",
+                         "and",     "chairs", "the",     "hall",  "opens", "at",     "seven",
+                         "members", "only",   "please",  "note",  "new",   "rules"};
+  std::string body;
+  for (int i = 0; i < 40; ++i) {
+    body += "<p>";
+    for (int w = 0; w < 9; ++w)
+      body += std::string(words[(i * 7 + w * 3) % 20]) + (w == 8 ? "." : " ");
+    body += "</p>\r\n";
+  }
+  plain.files[kPage] = "<html><head><title>News</title></head><body>\r\n" + body + "</body></html>";
+  ASSERT_EQ(ProtectPage(kPage, cipher, scanner, plain), "");
+  const std::string page = plain.files.at(kPage);
+  files.files[kPage] = page;
+  EXPECT_EQ(RestorePage(kPage, PageCipher("~"), files), kWrongPassword);
+  EXPECT_EQ(files.files.at(kPage), page);
+
+  // A near miss deciphers into plausible text that the guard cannot tell
+  // from the real thing; the protected copy is what saves the page then.
+  EXPECT_EQ(RestorePage(kPage, PageCipher("s3cres"), files), "");
+  EXPECT_EQ(files.files.at(kCopy), page);
+  files.files[kPage] = files.files.at(kCopy);
+  EXPECT_EQ(RestorePage(kPage, cipher, files), "");
+  EXPECT_NE(files.files.at(kPage).find(body), std::string::npos);
+}
+
+TEST_F(RestorePageTest, NeverRefusesAPageThatProtectionWrote) {
+  std::string bytes;
+  for (int c = 0; c < 256; ++c) {
+    if (c != 0x1A) bytes.push_back(static_cast<char>(c));
+  }
+  const std::string plainPage = "<head><title>" + bytes + "</title></head><body>\r\n" + bytes +
+                                "\r\n" + bytes + "</body>\x1A<after the end>";
+  for (const char* password : {"", "s3cret", "\xFF\x80\x01", "a"}) {
+    MemoryFileSystem plain;
+    TagScanner scanner(plain);
+    plain.files[kPage] = plainPage;
+    const PageCipher key(password);
+    ASSERT_EQ(ProtectPage(kPage, key, scanner, plain), "");
+    EXPECT_EQ(RestorePage(kPage, key, plain), "") << password;
+  }
+}
+
+}  // namespace
+}  // namespace kelvara
