@@ -1,0 +1,299 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <random>
+
+#include "protect/protect_page.h"
+#include "restore/restore_page.h"
+#include "text/memory_file_system.h"
+#include "text/page_file.h"
+#include "text/text.h"
+
+namespace kelvara {
+namespace {
+
+constexpr char kPage[] = "pages/generated.htm";
+
+// Makes pages of random structure. With `anyBytes` the text between the
+// tags may hold every byte value; without it the text is printable and free
+// of markup characters, as on a real page, so that a restored page scans
+// into the same parts again.
+class PageGenerator {
+ public:
+  PageGenerator(unsigned seed, bool anyBytes) : rng_(seed), anyBytes_(anyBytes) {}
+
+  std::string Page() {
+    std::string page;
+    if (Chance(3)) page += "<!DOCTYPE html>" + Break();
+    page += "<html lang=en>" + Break() + Head() + Break() + Body() + Break() + "</html>";
+    if (Chance(4)) page += Break() + Text(20);
+    return page;
+  }
+
+  std::string Password() {
+    const int length = Number(0, 12);
+    std::string password;
+    for (int i = 0; i < length; ++i) password.push_back(static_cast<char>(Number(1, 255)));
+    return password;
+  }
+
+ private:
+  int Number(int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng_); }
+  bool Chance(int oneIn) { return Number(1, oneIn) == 1; }
+  template <typename T>
+  const T& Pick(std::initializer_list<T> choices) {
+    return choices.begin()[Number(0, static_cast<int>(choices.size()) - 1)];
+  }
+
+  std::string Blanks() { return std::string(Chance(3) ? Number(1, 3) : 0, ' '); }
+  std::string Break() {
+    return Blanks() + Pick<std::string>({"\r\n", "\r\n", "\r", "\r\n\r\n", "\r\n  \r\n"}) +
+           Blanks();
+  }
+
+  std::string Text(int maxLength) {
+    std::string text;
+    const int length = Number(0, maxLength);
+    for (int i = 0; i < length; ++i) {
+      if (anyBytes_) {
+        text.push_back(static_cast<char>(Number(0, 255)));
+      } else {
+        char c;
+        do {
+          c = static_cast<char>(Chance(8) ? Number(0xA0, 0xFF) : Number(' ', '~'));
+        } while (c == '<' || c == '>');
+        text.push_back(c);
+      }
+    }
+    return text;
+  }
+
+  std::string Script() {
+    std::string script = Pick<std::string>({"<script>", "<SCRIPT type=x>", "<Script>"}) + Text(15);
+    if (Chance(3)) script += Break() + Text(10);
+    if (Chance(4)) script += "<!-- " + Text(5) + " -->";
+    return script + (Chance(12) ? "" : Pick<std::string>({"</script>", "</SCRIPT>"}));
+  }
+
+  std::string Head() {
+    std::string head = Pick<std::string>({"<head>", "<HEAD>", "<head >"});
+    const int lines = Number(0, 5);
+    const int titleAt = Chance(6) ? -1 : Number(0, lines);
+    for (int i = 0; i <= lines; ++i) {
+      head += Break();
+      if (i == titleAt) {
+        head += Pick<std::string>({"<title>", "<TITLE>", "<Title>", "<title lang=en>"}) + Text(12) +
+                Pick<std::string>({"</title>", "</TITLE>"});
+      } else {
+        head += Pick<std::string>(
+                    {"<meta charset=windows-1252>", "<link rel=stylesheet href=a.css />",
+                     "<style>p { color: red; }</style>", "<script>var a = 1;</script>", ""}) +
+                Text(8);
+      }
+    }
+    return head + Break() + "</head>";
+  }
+
+  std::string Attributes() {
+    switch (Number(0, 4)) {
+      case 0:
+        return "";
+      case 1:
+        return " bgcolor = white  text= black";
+      case 2:
+        return Break() + "class=main" + Break() + "id = top";
+      case 3:
+        return " onload=\"init()\"";
+      default: {
+        std::string text = " data-x=" + Text(6);
+        if (!anyBytes_) return text;
+        for (char& c : text) {
+          if (c == '<' || c == '>') c = '.';  // markup characters would end the tag, not test it
+        }
+        return text;
+      }
+    }
+  }
+
+  std::string Body() {
+    std::string body = Pick<std::string>({"<body", "<BODY", "<Body"}) + Attributes() + ">";
+    const int lines = Number(0, 12);
+    for (int i = 0; i < lines; ++i) {
+      body += Break();
+      switch (Number(0, 7)) {
+        case 0:
+          body += Script();
+          break;
+        case 1:
+          body += "<!--" + Text(10) + (Chance(10) ? "" : "-->");
+          break;
+        case 2:
+          body += "<p>" + Text(20) + "</p>";
+          break;
+        case 3:
+          body += "\t" + Text(10);
+          break;
+        case 4:
+          body += Text(6) + "<b>" + Script() + "</b>" + Text(6);
+          break;
+        case 5:
+          body += "window.document.write('" + Text(5) + "')";
+          break;
+        default:
+          body += Text(30);
+          break;
+      }
+    }
+    return body + Break() + Pick<std::string>({"</body>", "</BODY>"});
+  }
+
+  std::mt19937 rng_;
+  bool anyBytes_;
+};
+
+// What restoration must give back of a body: its non-blank pieces, each
+// followed by CR LF.
+std::string ShownBody(const std::string& bodyText) {
+  std::string shown;
+  std::size_t from = 0;
+  for (;;) {
+    const std::size_t end = bodyText.find("\r\n", from);
+    const std::string piece =
+        bodyText.substr(from, end == std::string::npos ? std::string::npos : end - from);
+    if (!IsBlank(piece)) shown += piece + "\r\n";
+    if (end == std::string::npos) return shown;
+    from = end + 2;
+  }
+}
+
+// Protects the page held in `files` under kPage; gives the reason, if any.
+std::string Protect(MemoryFileSystem& files, const PageCipher& cipher) {
+  TagScanner scanner(files);
+  return ProtectPage(kPage, cipher, scanner, files);
+}
+
+void CheckRoundTrip(const std::string& page, const PageCipher& cipher) {
+  MemoryFileSystem files;
+  files.files[kPage] = page;
+  TagScanner scanner(files);
+  PageParts extracted;
+  const std::string refusal = ExtractPage(scanner, kPage, extracted);
+  if (!refusal.empty()) {
+    ASSERT_EQ(Protect(files, cipher), refusal);
+    ASSERT_EQ(files.files.at(kPage), page);
+    return;
+  }
+  ASSERT_EQ(Protect(files, cipher), "");
+  const std::string protectedPage = files.files.at(kPage);
+
+  PageParts restored;
+  ASSERT_EQ(ReadProtectedPage(protectedPage, cipher, restored), "");
+  EXPECT_EQ(restored.titleText, extracted.titleText);
+  EXPECT_EQ(restored.bodyText, ShownBody(extracted.bodyText));
+  EXPECT_EQ(restored.bodyAttributes, extracted.bodyAttributes);
+  ASSERT_EQ(RestorePage(kPage, cipher, files), "");
+  EXPECT_EQ(files.files.at(kPage), BuildPlainPage(restored));
+  EXPECT_EQ(files.files.at(std::string(kPage) + std::string(kProtectedSuffix)), protectedPage);
+}
+
+TEST(RoundTrip, RestoringGivesBackWhatProtectionKept) {
+  for (const bool anyBytes : {false, true}) {
+    PageGenerator generate(anyBytes ? 7 : 11, anyBytes);
+    for (int i = 0; i < 1500; ++i) {
+      const std::string page = generate.Page();
+      const PageCipher cipher(generate.Password());
+      SCOPED_TRACE(::testing::Message() << (anyBytes ? "any bytes" : "text") << " page " << i);
+      CheckRoundTrip(page, cipher);
+      if (::testing::Test::HasFailure()) return;
+    }
+  }
+}
+
+TEST(RoundTrip, ProtectingARestoredPageAgainIsStable) {
+  PageGenerator generate(23, false);
+  int cycled = 0;
+  for (int i = 0; i < 1500; ++i) {
+    MemoryFileSystem files;
+    files.files[kPage] = generate.Page();
+    const PageCipher cipher(generate.Password());
+    if (!Protect(files, cipher).empty()) continue;
+    std::string pages[3];
+    for (std::string& protectedPage : pages) {
+      ASSERT_EQ(RestorePage(kPage, cipher, files), "") << "page " << i;
+      ASSERT_EQ(Protect(files, cipher), "") << "page " << i;
+      protectedPage = files.files.at(kPage);
+    }
+    ASSERT_EQ(pages[0], pages[1]) << "page " << i;
+    ASSERT_EQ(pages[1], pages[2]) << "page " << i;
+    ++cycled;
+  }
+  EXPECT_GT(cycled, 1000);  // most generated pages have a head and a body
+}
+
+// Fails exactly one of the operations that move a page's bytes, the n-th.
+class FaultWalk : public ::testing::TestWithParam<bool> {
+ protected:
+  static bool MovesBytes(FileOp op) {
+    switch (op) {
+      case FileOp::kRead:
+      case FileOp::kCopy:
+      case FileOp::kCreate:
+      case FileOp::kWrite:
+      case FileOp::kSync:
+      case FileOp::kClose:
+      case FileOp::kReplace:
+        return true;
+      default:
+        return false;
+    }
+  }
+  // Runs protection (or restoration) with the n-th such operation failing;
+  // gives the reason, or nothing when no n-th operation came.
+  std::optional<std::string> RunFailing(MemoryFileSystem& files, int n) {
+    int seen = 0;
+    bool failed = false;
+    files.failWhen = [&](FileOp op, const std::string&) {
+      if (!MovesBytes(op) || seen++ != n) return false;
+      failed = true;
+      return true;
+    };
+    const std::string reason =
+        GetParam() ? Protect(files, cipher) : RestorePage(kPage, cipher, files);
+    if (!failed) return std::nullopt;
+    return reason;
+  }
+  PageCipher cipher{"walk"};
+};
+
+TEST_P(FaultWalk, EverySingleFailureLeavesThePageAndIsRefused) {
+  // Big enough that the new page goes out in several writes.
+  std::string body;
+  while (body.size() < (std::size_t{9} << 19))
+    body += "<p>a line of the body, long enough to count</p>\r\n";
+  std::string page = "<html><head><title>Walk</title></head><body>\r\n" + body + "</body></html>";
+  if (!GetParam()) {
+    MemoryFileSystem plain;
+    plain.files[kPage] = page;
+    ASSERT_EQ(Protect(plain, cipher), "");
+    page = plain.files.at(kPage);
+  }
+  int points = 0;
+  for (int n = 0;; ++n) {
+    MemoryFileSystem files;
+    files.files[kPage] = page;
+    const std::optional<std::string> reason = RunFailing(files, n);
+    if (!reason) break;
+    SCOPED_TRACE(::testing::Message() << "failing operation " << n);
+    EXPECT_NE(*reason, "");
+    EXPECT_EQ(files.files.at(kPage), page);
+    EXPECT_FALSE(files.files.contains(std::string(kPage) + std::string(kTempSuffix)));
+    ++points;
+  }
+  EXPECT_GE(points, 7);  // read, copy, create, three writes, sync, close, replace
+}
+
+INSTANTIATE_TEST_SUITE_P(ProtectAndRestore, FaultWalk, ::testing::Values(true, false),
+                         [](const auto& test) { return test.param ? "Protect" : "Restore"; });
+
+}  // namespace
+}  // namespace kelvara
