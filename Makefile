@@ -27,7 +27,7 @@ build:
 bench:
 	@scripts/install-deps.sh core
 	@scripts/build.sh native
-	@$(BUILD_ROOT)/native/bench/kelvara_bench
+	@scripts/bench.sh $(BUILD_ROOT)/native
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,0 +1,73 @@
+#include "bench/bench_pages.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cipher/page_cipher.h"
+#include "protect/protect_page.h"
+#include "restore/restore_page.h"
+#include "scan/tag_scanner.h"
+#include "text/memory_file_system.h"
+
+namespace kelvara::bench {
+namespace {
+
+int CountOf(const std::string& text, const std::string& what) {
+  int count = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+    ++count;
+  return count;
+}
+
+// The numbers only mean something if the page is one that protection takes
+// whole, with the scripts and comments it is said to have.
+TEST(BenchPagesTest, LargePageIsProtectedWholeAndLosesItsScriptsAndComments) {
+  constexpr std::size_t kBytes = std::size_t{1} << 20;
+  const GeneratedPage page = GeneratePage(kBytes, 1);
+  EXPECT_GE(page.bytes.size(), kBytes);
+  EXPECT_LT(page.bytes.size(), kBytes + 512);
+  EXPECT_GT(page.scripts, 100);
+  EXPECT_GT(page.comments, 100);
+  EXPECT_EQ(CountOf(page.bytes, "<script"), page.scripts);
+  EXPECT_EQ(CountOf(page.bytes, "<!--"), page.comments);
+
+  MemoryFileSystem files;
+  files.files["page.htm"] = page.bytes;
+  TagScanner scanner(files);
+  PageParts parts;
+  ASSERT_EQ(ExtractPage(scanner, "page.htm", parts), "");
+  EXPECT_EQ(parts.titleText, "Club news, page 1");
+  EXPECT_EQ(parts.bodyAttributes, "bgcolor=\"white\" text=\"black\"");
+  EXPECT_EQ(parts.bodyText.find("<script"), std::string::npos);
+  EXPECT_EQ(parts.bodyText.find("<!--"), std::string::npos);
+  EXPECT_EQ(parts.bodyText.find("visits"), std::string::npos);
+  // Nearly all of the page is body text that gets enciphered.
+  EXPECT_GT(parts.bodyText.size(), kBytes * 8 / 10);
+}
+
+TEST(BenchPagesTest, SmallPagesDifferAndSurviveProtectAndRestore) {
+  MemoryFileSystem files;
+  const PageCipher cipher(std::string("pages"));
+  for (std::uint32_t seed = 1; seed <= 3; ++seed) {
+    const GeneratedPage page = GeneratePage(5 * 1024, seed);
+    const std::string path = "page-" + std::to_string(seed) + ".htm";
+    files.files[path] = page.bytes;
+    EXPECT_GE(page.bytes.size(), 5u * 1024);
+    EXPECT_GE(page.scripts + page.comments, 1);
+
+    TagScanner scanner(files);
+    ASSERT_EQ(ProtectPage(path, cipher, scanner, files), "") << path;
+    ASSERT_EQ(RestorePage(path, cipher, files), "") << path;
+    ASSERT_TRUE(scanner.FindTag(path, "title", 1));
+    EXPECT_EQ(scanner.TagContent(), "Club news, page " + std::to_string(seed));
+  }
+  EXPECT_NE(files.files["page-1.htm"], files.files["page-2.htm"]);
+}
+
+TEST(BenchPagesTest, SameSeedSamePage) {
+  EXPECT_EQ(GeneratePage(64 * 1024, 5).bytes, GeneratePage(64 * 1024, 5).bytes);
+}
+
+}  // namespace
+}  // namespace kelvara::bench

@@ -1,0 +1,265 @@
+// Throughput of the core on a 10 MiB page. Every benchmark reports the bytes
+// it works through, so the output shows MB/s.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <string_view>
+
+#include "bench/bench_pages.h"
+#include "cipher/page_cipher.h"
+#include "protect/protect_page.h"
+#include "restore/restore_page.h"
+#include "scan/tag_scanner.h"
+#include "text/memory_file_system.h"
+#include "text/real_file_system.h"
+
+namespace kelvara::bench {
+namespace {
+
+constexpr std::size_t kPageBytes = std::size_t{10} << 20;
+constexpr std::string_view kPassword = "correct horse battery";
+constexpr const char* kPageName = "page.htm";
+
+const std::string& LargePage() {
+  static const std::string page = GeneratePage(kPageBytes, 1).bytes;
+  return page;
+}
+
+// Every byte value, so that the cipher's wrap-around is part of what is timed.
+const std::string& RandomBytes() {
+  static const std::string bytes = [] {
+    std::string text(kPageBytes, '\0');
+    std::mt19937 random(7);
+    for (char& c : text) c = static_cast<char>(random() & 0xFF);
+    return text;
+  }();
+  return bytes;
+}
+
+// A folder of its own under the system's temporary folder, gone afterwards.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "kelvara-bench-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+      std::perror("kelvara_bench: mkdtemp");
+      std::exit(1);
+    }
+    path_ = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  std::string File(std::string_view name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+bool WriteWhole(const std::string& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out.flush());
+}
+
+void SetBytes(benchmark::State& state, std::size_t bytesPerIteration) {
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(bytesPerIteration));
+}
+
+void BM_BuildScanText(benchmark::State& state) {
+  const std::string& page = LargePage();
+  for (auto _ : state) {
+    std::string scanText = BuildScanText(page);
+    benchmark::DoNotOptimize(scanText.data());
+  }
+  SetBytes(state, page.size());
+}
+BENCHMARK(BM_BuildScanText)->Unit(benchmark::kMillisecond);
+
+// From the page's bytes: the cache is forgotten each time, so reading the
+// page and building its scan text are part of every call, as in the first
+// look at a page.
+void BM_FindTagFirstLook(benchmark::State& state, std::string_view tag) {
+  MemoryFileSystem files;
+  files.files[kPageName] = LargePage();
+  TagScanner scanner(files);
+  for (auto _ : state) {
+    scanner.ForgetCache();
+    if (!scanner.FindTag(kPageName, tag, 1)) {
+      state.SkipWithError("tag not found");
+      break;
+    }
+    benchmark::DoNotOptimize(scanner.TagContent().data());
+  }
+  SetBytes(state, LargePage().size());
+}
+BENCHMARK_CAPTURE(BM_FindTagFirstLook, title, "title")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FindTagFirstLook, head, "head")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FindTagFirstLook, body, "body")->Unit(benchmark::kMillisecond);
+
+// The search alone, on the cached scan text, as in the later looks of
+// protection. Timed only: how much of the page a search walks depends on
+// where the element stands, so a rate per page byte would mislead.
+void BM_FindTagCached(benchmark::State& state, std::string_view tag) {
+  MemoryFileSystem files;
+  files.files[kPageName] = LargePage();
+  TagScanner scanner(files);
+  scanner.FindTag(kPageName, tag, 1);
+  for (auto _ : state) {
+    if (!scanner.FindTag(kPageName, tag, 1)) {
+      state.SkipWithError("tag not found");
+      break;
+    }
+    benchmark::DoNotOptimize(scanner.TagContent().data());
+  }
+  if (files.Count(FileOp::kRead, kPageName) != 1)
+    state.SkipWithError("the cache read the page again");
+  SetBytes(state, LargePage().size());
+}
+BENCHMARK_CAPTURE(BM_FindTagCached, title, "title")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FindTagCached, head, "head")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FindTagCached, body, "body")->Unit(benchmark::kMillisecond);
+
+void BM_EncodeHex(benchmark::State& state) {
+  const PageCipher cipher{std::string(kPassword)};
+  const std::string& plain = RandomBytes();
+  for (auto _ : state) {
+    std::string hex = cipher.EncodeHex(plain);
+    benchmark::DoNotOptimize(hex.data());
+  }
+  SetBytes(state, plain.size());
+}
+BENCHMARK(BM_EncodeHex)->Unit(benchmark::kMillisecond);
+
+// Counted in plain bytes, like EncodeHex: the hex text read is twice as long.
+void BM_DecodeHex(benchmark::State& state) {
+  const PageCipher cipher{std::string(kPassword)};
+  const std::string hex = cipher.EncodeHex(RandomBytes());
+  for (auto _ : state) {
+    std::string plain = cipher.DecodeHex(hex);
+    benchmark::DoNotOptimize(plain.data());
+  }
+  if (cipher.DecodeHex(hex) != RandomBytes())
+    state.SkipWithError("DecodeHex did not give the text back");
+  SetBytes(state, RandomBytes().size());
+}
+BENCHMARK(BM_DecodeHex)->Unit(benchmark::kMillisecond);
+
+// Without files, to tell the work on the text from the work of the disk:
+// extraction, enciphering and the page's new text, all in memory.
+void BM_ProtectPageInMemory(benchmark::State& state) {
+  const std::string& page = LargePage();
+  const PageCipher cipher{std::string(kPassword)};
+  MemoryFileSystem files;
+  for (auto _ : state) {
+    state.PauseTiming();
+    files.files[kPageName] = page;
+    state.ResumeTiming();
+    TagScanner scanner(files);
+    const std::string reason = ProtectPage(kPageName, cipher, scanner, files);
+    if (!reason.empty()) {
+      state.SkipWithError(reason.c_str());
+      break;
+    }
+  }
+  SetBytes(state, page.size());
+}
+BENCHMARK(BM_ProtectPageInMemory)->Unit(benchmark::kMillisecond);
+
+// On real files: reading, the backup copy, writing the temporary file,
+// flushing it to disk and the replace. Putting the plain page back between
+// runs is not timed.
+void BM_ProtectPage(benchmark::State& state) {
+  const std::string& page = LargePage();
+  ScratchFolder folder;
+  const std::string path = folder.File(kPageName);
+  RealFileSystem files;
+  const PageCipher cipher{std::string(kPassword)};
+  for (auto _ : state) {
+    state.PauseTiming();
+    const bool written = WriteWhole(path, page);
+    state.ResumeTiming();
+    if (!written) {
+      state.SkipWithError("cannot write the plain page");
+      break;
+    }
+    TagScanner scanner(files);
+    const std::string reason = ProtectPage(path, cipher, scanner, files);
+    if (!reason.empty()) {
+      state.SkipWithError(reason.c_str());
+      break;
+    }
+  }
+  SetBytes(state, page.size());
+}
+BENCHMARK(BM_ProtectPage)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Counted in bytes of the protected page, which is about twice the plain one.
+void BM_RestorePage(benchmark::State& state) {
+  ScratchFolder folder;
+  const std::string path = folder.File(kPageName);
+  RealFileSystem files;
+  const PageCipher cipher{std::string(kPassword)};
+  std::string protectedPage;
+  {
+    TagScanner scanner(files);
+    if (!WriteWhole(path, LargePage()) || !ProtectPage(path, cipher, scanner, files).empty() ||
+        !files.Read(path, protectedPage)) {
+      state.SkipWithError("cannot make the protected page");
+      return;
+    }
+  }
+  for (auto _ : state) {
+    state.PauseTiming();
+    const bool written = WriteWhole(path, protectedPage);
+    state.ResumeTiming();
+    if (!written) {
+      state.SkipWithError("cannot write the protected page");
+      break;
+    }
+    const std::string reason = RestorePage(path, cipher, files);
+    if (!reason.empty()) {
+      state.SkipWithError(reason.c_str());
+      break;
+    }
+  }
+  SetBytes(state, protectedPage.size());
+}
+BENCHMARK(BM_RestorePage)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_RestorePageInMemory(benchmark::State& state) {
+  const PageCipher cipher{std::string(kPassword)};
+  MemoryFileSystem files;
+  files.files[kPageName] = LargePage();
+  TagScanner protector(files);
+  if (!ProtectPage(kPageName, cipher, protector, files).empty()) {
+    state.SkipWithError("cannot make the protected page");
+    return;
+  }
+  const std::string protectedPage = files.files[kPageName];
+  for (auto _ : state) {
+    state.PauseTiming();
+    files.files[kPageName] = protectedPage;
+    state.ResumeTiming();
+    const std::string reason = RestorePage(kPageName, cipher, files);
+    if (!reason.empty()) {
+      state.SkipWithError(reason.c_str());
+      break;
+    }
+  }
+  SetBytes(state, protectedPage.size());
+}
+BENCHMARK(BM_RestorePageInMemory)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace kelvara::bench
+
+BENCHMARK_MAIN();

@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# Measures Kelvara in one run: the core's throughput (kelvara_bench), then
+# kelvara-cli against cp on a 10 MiB page and on a folder of 1,000 small
+# pages, and prints a table of the latter that can go into the README as it is.
+#
+#   scripts/bench.sh [BUILD_DIR]      default: ${BUILD_ROOT:-build}/native
+#
+# KELVARA_BENCH_ARGS passes options to kelvara_bench (for example
+# --benchmark_filter=Hex); KELVARA_BENCH_RUNS sets how often each command-line
+# measure is taken (default 5; the median is shown).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=${1:-${BUILD_ROOT:-build}/native}
+bench=$build/bench/kelvara_bench
+make_pages=$build/bench/kelvara_bench_pages
+cli=$build/cli/kelvara-cli
+runs=${KELVARA_BENCH_RUNS:-5}
+password="correct horse battery"
+page_bytes=$((10 * 1024 * 1024))
+batch_pages=1000
+batch_page_bytes=5120
+
+for tool in "$bench" "$make_pages"; do
+  [[ -x $tool ]] || { echo "bench.sh: $tool is not built (make build, or scripts/build.sh native)" >&2; exit 1; }
+done
+
+echo "== core throughput"
+# shellcheck disable=SC2086 # the options are meant to split
+"$bench" ${KELVARA_BENCH_ARGS:-}
+
+echo
+if [[ ! -x $cli ]]; then
+  echo "== kelvara-cli is not built ($cli): the command-line measures are skipped"
+  exit 0
+fi
+echo "== kelvara-cli against cp ($runs runs each, median)"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/kelvara-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+now_ns() { date +%s%N; }
+elapsed_ms() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", (b - a) / 1e6 }'; }
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# Runs kelvara-cli with the password on standard input; fails the whole
+# measurement unless every page gave `want` (a time for work that was not
+# done would be worthless).
+run_cli() {
+  local want=$1 pages=$2
+  shift 2
+  local out=$work/cli.out
+  local status=0
+  printf '%s\n' "$password" | "$cli" --password-stdin "$@" >"$out" 2>"$work/cli.err" || status=$?
+  local done_count
+  done_count=$(grep -c -F ": $want" "$out" || true)
+  if [[ $status != 0 || $done_count != "$pages" ]]; then
+    echo "bench.sh: kelvara-cli $* exited $status with $done_count of $pages pages done:" >&2
+    head -5 "$out" "$work/cli.err" >&2
+    exit 1
+  fi
+}
+
+# The 10 MiB page.
+plain=$work/plain.htm
+page=$work/page.htm
+"$make_pages" page "$plain" "$page_bytes"
+cp_times=() sync_times=() protect_times=() restore_times=()
+for ((run = 1; run <= runs; run++)); do
+  rm -f "$work/copy.htm"
+  t0=$(now_ns); cp "$plain" "$work/copy.htm"; t1=$(now_ns)
+  cp_times+=("$(elapsed_ms "$t0" "$t1")")
+
+  rm -f "$work/copy.htm"
+  t0=$(now_ns); cp "$plain" "$work/copy.htm"; sync "$work/copy.htm"; t1=$(now_ns)
+  sync_times+=("$(elapsed_ms "$t0" "$t1")")
+
+  cp "$plain" "$page"
+  t0=$(now_ns); run_cli "File is now protected by Kelvara" 1 --protect "$page"; t1=$(now_ns)
+  protect_times+=("$(elapsed_ms "$t0" "$t1")")
+
+  t0=$(now_ns); run_cli "File back to normal (no protection)" 1 --restore "$page"; t1=$(now_ns)
+  restore_times+=("$(elapsed_ms "$t0" "$t1")")
+done
+grep -q -F "<title>Club news, page 1</title>" "$page" || { echo "bench.sh: the restored page lost its title" >&2; exit 1; }
+
+# The folder of small pages, protected and restored by one process each time.
+batch=$work/batch
+mkdir "$batch"
+"$make_pages" folder "$batch" "$batch_pages" "$batch_page_bytes"
+batch_protect_times=() batch_restore_times=()
+for ((run = 1; run <= runs; run++)); do
+  t0=$(now_ns); run_cli "File is now protected by Kelvara" "$batch_pages" --protect "$batch"; t1=$(now_ns)
+  batch_protect_times+=("$(elapsed_ms "$t0" "$t1")")
+  t0=$(now_ns); run_cli "File back to normal (no protection)" "$batch_pages" --restore "$batch"; t1=$(now_ns)
+  batch_restore_times+=("$(elapsed_ms "$t0" "$t1")")
+done
+
+cp_ms=$(median "${cp_times[@]}")
+sync_ms=$(median "${sync_times[@]}")
+protect_ms=$(median "${protect_times[@]}")
+restore_ms=$(median "${restore_times[@]}")
+batch_protect_ms=$(median "${batch_protect_times[@]}")
+batch_restore_ms=$(median "${batch_restore_times[@]}")
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1fx cp", a / b }'; }
+within() { awk -v a="$1" -v b="$2" -v limit="$3" 'BEGIN { print (a <= limit * b) ? "yes" : "NO" }'; }
+per_second() { awk -v n="$1" -v ms="$2" 'BEGIN { printf "%.0f pages/s", n * 1000 / ms }'; }
+under() { awk -v ms="$1" -v limit="$2" 'BEGIN { print (ms < limit) ? "yes" : "NO" }'; }
+
+page_mib=$((page_bytes / 1024 / 1024))
+echo
+echo "| Measure | Median time | Rate | Target | Met |"
+echo "| --- | ---: | ---: | --- | --- |"
+echo "| cp of a ${page_mib} MiB page (the floor) | ${cp_ms} ms | 1.0x cp | | |"
+echo "| cp, then sync of the copy | ${sync_ms} ms | $(ratio "$sync_ms" "$cp_ms") | | |"
+echo "| kelvara-cli --protect, ${page_mib} MiB page | ${protect_ms} ms | $(ratio "$protect_ms" "$cp_ms") | within 10x cp | $(within "$protect_ms" "$cp_ms" 10) |"
+echo "| kelvara-cli --restore, its protected form | ${restore_ms} ms | $(ratio "$restore_ms" "$cp_ms") | within 10x cp | $(within "$restore_ms" "$cp_ms" 10) |"
+echo "| kelvara-cli --protect, ${batch_pages} pages of $((batch_page_bytes / 1024)) KiB | ${batch_protect_ms} ms | $(per_second "$batch_pages" "$batch_protect_ms") | under 1 s | $(under "$batch_protect_ms" 1000) |"
+echo "| kelvara-cli --restore, the same ${batch_pages} pages | ${batch_restore_ms} ms | $(per_second "$batch_pages" "$batch_restore_ms") | | |"
+echo
+cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')
+mem=$(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1024 / 1024 }' /proc/meminfo)
+fs=$(df -T "$work" | awk 'NR == 2 { print $2 }')
+echo "Machine: $(nproc) cores ($cpu), $mem, $fs file system, Linux $(uname -r), load average $(cut -d' ' -f1-3 /proc/loadavg)."
