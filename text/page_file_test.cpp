@@ -71,7 +71,11 @@ TEST_P(AtomicWriteFailure, IsReportedByRewritePageAsAWriteFailure) {
 
 INSTANTIATE_TEST_SUITE_P(EachStep, AtomicWriteFailure,
                          ::testing::Values(FileOp::kCreate, FileOp::kWrite, FileOp::kSync,
-                                           FileOp::kClose, FileOp::kReplace));
+                                           FileOp::kClose, FileOp::kReplace),
+                         [](const auto& step) {
+                           const char* names[] = {"Create", "Write", "Sync", "Close", "Replace"};
+                           return std::string(names[step.index]);
+                         });
 
 TEST_F(PageFileTest, RewriteKeepsABackupOfTheOldPage) {
   files.files[kBackup] = "older backup";
