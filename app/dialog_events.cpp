@@ -1,0 +1,32 @@
+#include "app/dialog_events.h"
+
+#include <cmath>
+#include <numbers>
+#include <string>
+
+#include "app/main_dialog.h"
+
+namespace kelvara {
+
+std::string DialogCaption() {
+  std::string caption(kCaptionName);
+  caption.append(" [").append(kAuthorCredit).append("]");
+  return caption;
+}
+
+int BounceTop(int phase) {
+  const double y = kBounceHeight * (1.0 - std::sin(phase * std::numbers::pi / kBounceSteps));
+  // The default rounding mode rounds halves to even.
+  return static_cast<int>(std::nearbyint(y));
+}
+
+TimerTick TimerStep(int& bouncePhase, RunState& state) {
+  bouncePhase = (bouncePhase + 1) % kBounceSteps;
+  return {BounceTop(bouncePhase), state.DialogShouldEnd()};
+}
+
+void ChangeStep(RunState& state, std::string_view password, std::string_view confirm) {
+  state.PublishPasswords(std::string(password), password == confirm);
+}
+
+}  // namespace kelvara

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string_view>
+
+#include "app/run_state.h"
+
+// What the dialog's events do, apart from the window calls that carry it out.
+namespace kelvara {
+
+inline constexpr unsigned kBounceTimerId = 1424;
+inline constexpr unsigned kBounceTimerPeriodMs = 10;
+inline constexpr int kBounceSteps = 64;
+inline constexpr int kBounceHeight = 100;
+inline constexpr int kImageLeft = 3;
+
+// The image's top edge at a phase of the bounce: 100 at the bottom, 0 at the
+// top, slow near the top and fastest at the bottom, like a ball.
+int BounceTop(int phase);
+
+struct TimerTick {
+  int imageTop;
+  bool endDialog;
+};
+
+// One step of the 10 ms timer: advances the bounce and tells whether the
+// dialog is to end now.
+TimerTick TimerStep(int& bouncePhase, RunState& state);
+
+// Either password field changed: publish the first field's text together
+// with whether both fields hold the same bytes.
+void ChangeStep(RunState& state, std::string_view password, std::string_view confirm);
+
+}  // namespace kelvara
