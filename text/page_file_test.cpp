@@ -69,13 +69,15 @@ TEST_P(AtomicWriteFailure, IsReportedByRewritePageAsAWriteFailure) {
   EXPECT_FALSE(files.files.contains(kTemp));
 }
 
+std::string StepName(const ::testing::TestParamInfo<FileOp>& step) {
+  constexpr const char* kNames[] = {"Create", "Write", "Sync", "Close", "Replace"};
+  return kNames[step.index];
+}
+
 INSTANTIATE_TEST_SUITE_P(EachStep, AtomicWriteFailure,
                          ::testing::Values(FileOp::kCreate, FileOp::kWrite, FileOp::kSync,
                                            FileOp::kClose, FileOp::kReplace),
-                         [](const auto& step) {
-                           const char* names[] = {"Create", "Write", "Sync", "Close", "Replace"};
-                           return std::string(names[step.index]);
-                         });
+                         StepName);
 
 TEST_F(PageFileTest, RewriteKeepsABackupOfTheOldPage) {
   files.files[kBackup] = "older backup";
