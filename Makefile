@@ -3,9 +3,11 @@
 SHELL := /bin/bash
 export BUILD_ROOT ?= build
 PRESETS := native sanitize windows
-TEST_DEPS := core windows gui browser
+TEST_DEPS := core windows gui browser fuzz
+# Seconds that `make fuzz` gives each fuzz target.
+FUZZ_SECONDS ?= 60
 
-.PHONY: run test build bench clean format
+.PHONY: run test build bench clean format fuzz
 
 run:
 	@scripts/install-deps.sh core
@@ -19,6 +21,8 @@ test:
 	  echo "== testing $$preset"; \
 	  ctest --test-dir $(BUILD_ROOT)/$$preset --output-on-failure -j2 --progress || exit 1; \
 	done
+	@# The fuzz build holds only the core and the fuzz targets, so it is built and run on its own.
+	@fuzz/fuzz.sh test
 
 build:
 	@scripts/install-deps.sh core
@@ -28,6 +32,10 @@ bench:
 	@scripts/install-deps.sh core
 	@scripts/build.sh native
 	@scripts/bench.sh $(BUILD_ROOT)/native
+
+fuzz:
+	@scripts/install-deps.sh core fuzz
+	@fuzz/fuzz.sh run $(FUZZ_SECONDS)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

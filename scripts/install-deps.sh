@@ -15,7 +15,7 @@ declare -A packages=(
   [windows]="g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64"
   [gui]="xvfb xdotool x11-utils imagemagick"
   [browser]="chromium"
-  [fuzz]="clang libclang-rt-14-dev"
+  [fuzz]="clang libclang-rt-14-dev llvm"
   [dist]="zip"
 )
 
