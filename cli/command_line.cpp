@@ -1,0 +1,105 @@
+#include "cli/command_line.h"
+
+#include "cipher/page_cipher.h"
+#include "cli/options.h"
+#include "cli/page_list.h"
+#include "cli/page_run.h"
+#include "cli/password.h"
+#include "cli/progress.h"
+#include "kelvara_version.h"
+#include "scan/tag_scanner.h"
+
+namespace kelvara::cli {
+namespace {
+
+std::string ErrorLine(std::string_view message) {
+  std::string line(kProgramName);
+  return line.append(": ").append(message).append("\n");
+}
+
+int UsageError(Console& console, std::string_view message) {
+  std::string text = ErrorLine(message);
+  text.append(kUsageLine).append("\n");
+  console.Err(text);
+  return kExitUsage;
+}
+
+// Gets the run's password, from standard input or asked twice on the
+// terminal. Gives an empty text when it has one, otherwise the usage error.
+std::string GetPassword(const Options& options, Console& console, std::string& password) {
+  if (options.passwordStdin) {
+    const bool gotLine =
+        ReadFirstLine([&console](char& byte) { return console.ReadInputByte(byte); }, password);
+    return gotLine ? "" : "no password on standard input";
+  }
+  // Waiting for a password that no one can type would hang a script for good.
+  if (!console.InputIsTerminal()) return "no terminal to ask the password on; use --password-stdin";
+  std::string repeated;
+  if (!console.AskHidden(kPasswordPrompt, password) ||
+      !console.AskHidden(kRepeatPrompt, repeated)) {
+    return "no password entered";
+  }
+  if (password != repeated) return "the passwords differ; nothing was changed";
+  return "";
+}
+
+}  // namespace
+
+int RunCommandLine(const std::vector<std::string>& args, Console& console, FileTree& tree,
+                   FileSystem& files) {
+  const Options options = ParseOptions(args);
+  if (options.help) {
+    console.Out(HelpText());
+    return console.FlushOut() ? kExitSuccess : kExitRefused;
+  }
+  if (options.version) {
+    console.Out(std::string(kProgramName) + " " + KELVARA_VERSION + "\n");
+    return console.FlushOut() ? kExitSuccess : kExitRefused;
+  }
+  if (!options.error.empty()) return UsageError(console, options.error);
+
+  PageList list = CollectPages(options.paths, tree);
+  if (!list.errors.empty()) {
+    std::string text;
+    for (std::size_t i = 0; i + 1 < list.errors.size(); ++i) text += ErrorLine(list.errors[i]);
+    console.Err(text);
+    return UsageError(console, list.errors.back());
+  }
+  if (list.pages.empty()) {
+    // Nothing to do is no failure, but it should not pass unnoticed either.
+    console.Err(ErrorLine("no .htm or .html pages found"));
+    return kExitSuccess;
+  }
+
+  std::string password;
+  if (const std::string error = GetPassword(options, console, password); !error.empty()) {
+    return UsageError(console, error);
+  }
+  std::string key;
+  if (std::string error; !PasswordToKey(password, key, error)) return UsageError(console, error);
+
+  const PageCipher cipher(key);
+  TagScanner scanner(files);
+  ProgressCounter progress(list.pages.size(), console.ErrorIsTerminal(),
+                           [&console](std::string_view text) { console.Err(text); });
+  bool anyRefused = false;
+  std::size_t done = 0;
+  progress.Show(done);
+  for (const std::string& page : list.pages) {
+    const PageOutcome outcome = RunPage(page, options.mode, cipher, scanner, files);
+    anyRefused = anyRefused || !outcome.succeeded;
+    progress.Erase();
+    console.Out(page + ": " + outcome.text + "\n");
+    // The line goes out before the counter is drawn again beside it.
+    if (progress.Shown()) console.FlushOut();
+    progress.Show(++done);
+  }
+  progress.Erase();
+  if (!console.FlushOut()) {
+    console.Err(ErrorLine("could not write the outcome to standard output"));
+    return kExitRefused;
+  }
+  return anyRefused ? kExitRefused : kExitSuccess;
+}
+
+}  // namespace kelvara::cli

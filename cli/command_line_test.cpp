@@ -1,0 +1,255 @@
+#include "cli/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "cli/memory_file_tree.h"
+#include "cli/options.h"
+#include "kelvara_version.h"
+#include "protect/protect_page.h"
+#include "restore/restore_page.h"
+
+namespace kelvara::cli {
+namespace {
+
+// Standard streams and a terminal, scripted.
+class FakeConsole final : public Console {
+ public:
+  bool inputIsTerminal = false;
+  bool errorIsTerminal = false;
+  std::string input;                // standard input
+  std::deque<std::string> entries;  // lines typed at the terminal; none left is its end
+  std::vector<std::string> prompts;
+  std::string out;
+  std::string err;
+  bool outFails = false;
+  std::size_t inputRead = 0;
+
+  bool InputIsTerminal() override { return inputIsTerminal; }
+  bool ErrorIsTerminal() override { return errorIsTerminal; }
+  bool ReadInputByte(char& byte) override {
+    if (inputRead == input.size()) return false;
+    byte = input[inputRead++];
+    return true;
+  }
+  bool AskHidden(std::string_view prompt, std::string& entry) override {
+    prompts.emplace_back(prompt);
+    if (entries.empty()) return false;
+    entry = entries.front();
+    entries.pop_front();
+    return true;
+  }
+  void Out(std::string_view text) override { out.append(text); }
+  void Err(std::string_view text) override { err.append(text); }
+  bool FlushOut() override { return !outFails; }
+};
+
+const std::string kPlain =
+    "<html>\r\n<head>\r\n<title>Home</title>\r\n</head>\r\n<body>\r\nHello\r\n</body>\r\n</"
+    "html>\r\n";
+const std::string kUsageEnd = "\n" + std::string(kUsageLine) + "\n";
+
+class CommandLineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    files.folders = {"site", "site/sub"};
+    files.files["site/a.htm"] = kPlain;
+    files.files["site/sub/b.html"] = kPlain;
+    files.files["site/notes.txt"] = "not a page";
+  }
+  int Run(const std::vector<std::string>& args) {
+    console.out.clear();
+    console.err.clear();
+    console.inputRead = 0;
+    return RunCommandLine(args, console, tree, files);
+  }
+  // Runs with the password on standard input.
+  int RunWith(const std::string& passwordLine, std::vector<std::string> args) {
+    console.input = passwordLine;
+    args.insert(args.begin(), "--password-stdin");
+    return Run(args);
+  }
+  bool IsProtected(const std::string& path) const {
+    return files.files.at(path).find("<title>Kelvara</title>") != std::string::npos;
+  }
+
+  FakeConsole console;
+  MemoryFileSystem files;
+  MemoryFileTree tree{files};
+};
+
+TEST_F(CommandLineTest, ProtectsAndRestoresAFolderWithOnePassword) {
+  ASSERT_EQ(RunWith("s3cret\n", {"site"}), kExitSuccess) << console.err;
+  EXPECT_EQ(console.out,
+            "site/a.htm: File is now protected by Kelvara\n"
+            "site/sub/b.html: File is now protected by Kelvara\n");
+  EXPECT_EQ(console.err, "");
+  EXPECT_TRUE(IsProtected("site/a.htm"));
+  EXPECT_TRUE(IsProtected("site/sub/b.html"));
+  EXPECT_EQ(files.files.at("site/a.htm.original"), kPlain);
+  EXPECT_EQ(files.files.at("site/notes.txt"), "not a page");
+
+  // The backups beside the pages are no pages of the second run.
+  ASSERT_EQ(RunWith("s3cret\r\n", {"site"}), kExitSuccess) << console.err;
+  EXPECT_EQ(console.out,
+            "site/a.htm: File back to normal (no protection)\n"
+            "site/sub/b.html: File back to normal (no protection)\n");
+  for (const char* page : {"site/a.htm", "site/sub/b.html"}) {
+    EXPECT_NE(files.files.at(page).find("<title>Home</title>"), std::string::npos) << page;
+    EXPECT_NE(files.files.at(page).find("\r\nHello\r\n"), std::string::npos) << page;
+  }
+}
+
+TEST_F(CommandLineTest, ARefusedPageDoesNotStopTheOthers) {
+  files.files["site/a.htm"] = "<html><body>headless</body></html>";
+  ASSERT_EQ(RunWith("pw\n", {"site"}), kExitRefused);
+  EXPECT_EQ(console.out,
+            "site/a.htm: <HEAD> </HEAD> tags missing.\n"
+            "site/sub/b.html: File is now protected by Kelvara\n");
+  EXPECT_EQ(console.err, "");
+
+  EXPECT_EQ(RunWith("pw\n", {"--protect", "site/sub/b.html"}), kExitRefused);
+  EXPECT_EQ(console.out, "site/sub/b.html: File is already protected by Kelvara.\n");
+  EXPECT_EQ(RunWith("pw\n", {"--restore", "site/sub/b.html"}), kExitSuccess);
+  EXPECT_EQ(RunWith("pw\n", {"--restore", "site/sub/b.html"}), kExitRefused);
+  EXPECT_EQ(console.out, "site/sub/b.html: File is not protected by Kelvara.\n");
+}
+
+TEST_F(CommandLineTest, UsageErrorsTouchNothing) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string input;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{"--frobnicate", "site"}, "pw\n", "unknown option '--frobnicate'"},
+      {{"--protect", "--restore", "site"},
+       "pw\n",
+       "--protect and --restore cannot be used together"},
+      {{"--password-stdin"}, "pw\n", "no PATH given"},
+      {{"--password-stdin", "site", "nowhere.htm"}, "pw\n", "nowhere.htm: no such file or folder"},
+      {{"--password-stdin", "site"}, "", "no password on standard input"},
+      {{"site"}, "pw\n", "no terminal to ask the password on; use --password-stdin"},
+      {{"--password-stdin", "site"},
+       "\xE2\x82\xAC\xE2\x84\x96\n",
+       "the password holds U+2116 (\xE2\x84\x96), a character that Windows-1252 lacks"},
+  };
+  const auto before = files.files;
+  for (const Case& c : cases) {
+    console.input = c.input;
+    EXPECT_EQ(Run(c.args), kExitUsage) << c.message;
+    EXPECT_EQ(console.err, "kelvara-cli: " + c.message + kUsageEnd);
+    EXPECT_EQ(console.out, "");
+    EXPECT_EQ(files.files, before) << c.message;
+  }
+  EXPECT_TRUE(console.prompts.empty());
+}
+
+TEST_F(CommandLineTest, EveryBadPathIsNamedBeforeAnyPasswordIsRead) {
+  console.input = "pw\n";
+  EXPECT_EQ(Run({"--password-stdin", "gone.htm", "site", "also/gone"}), kExitUsage);
+  EXPECT_EQ(console.err,
+            "kelvara-cli: gone.htm: no such file or folder\n"
+            "kelvara-cli: also/gone: no such file or folder" +
+                kUsageEnd);
+  EXPECT_EQ(console.inputRead, 0u);
+}
+
+TEST_F(CommandLineTest, AsksTwiceOnTheTerminal) {
+  console.inputIsTerminal = true;
+  console.entries = {"typed", "typed"};
+  ASSERT_EQ(Run({"site/a.htm"}), kExitSuccess) << console.err;
+  EXPECT_EQ(console.prompts, (std::vector<std::string>{"Password: ", "Repeat password: "}));
+  EXPECT_EQ(console.out, "site/a.htm: File is now protected by Kelvara\n");
+  EXPECT_EQ(console.inputRead, 0u);
+
+  // Entries that differ, only in letter case too, or a terminal that ends, change nothing.
+  const auto before = files.files;
+  for (const std::deque<std::string>& entries :
+       {std::deque<std::string>{"typed", "Typed"}, {"typed"}, {}}) {
+    console.entries = entries;
+    EXPECT_EQ(Run({"site"}), kExitUsage);
+    EXPECT_EQ(console.out, "");
+    EXPECT_EQ(files.files, before);
+  }
+  console.entries = {"a", "b"};
+  Run({"site"});
+  EXPECT_EQ(console.err, "kelvara-cli: the passwords differ; nothing was changed" + kUsageEnd);
+  console.entries = {};
+  Run({"site"});
+  EXPECT_EQ(console.err, "kelvara-cli: no password entered" + kUsageEnd);
+}
+
+TEST_F(CommandLineTest, PasswordStdinWinsOverTheTerminal) {
+  console.inputIsTerminal = true;
+  ASSERT_EQ(RunWith("pw\n", {"site/a.htm"}), kExitSuccess);
+  EXPECT_TRUE(console.prompts.empty());
+}
+
+TEST_F(CommandLineTest, EmptyPasswordIsTheZeroByteKey) {
+  ASSERT_EQ(RunWith("\n", {"site/a.htm"}), kExitSuccess);
+  // With the key 0 the hex text is the title's own bytes.
+  EXPECT_NE(files.files.at("site/a.htm").find("VetrakSetTitle(\"486F6D65\");"), std::string::npos);
+  const PageCipher zero{std::string(1, '\0')};
+  EXPECT_EQ(RestorePage("site/a.htm", zero, files), "");
+}
+
+TEST_F(CommandLineTest, Utf8PasswordIsTheSameKeyAsItsWindows1252Bytes) {
+  ASSERT_EQ(RunWith("caf\xC3\xA9 au lait\n", {"site/a.htm"}), kExitSuccess);
+  const PageCipher ansi{"caf\xE9 au lait"};
+  EXPECT_NE(
+      files.files.at("site/a.htm").find("VetrakSetTitle(\"" + ansi.EncodeHex("Home") + "\");"),
+      std::string::npos);
+  // Given in Windows-1252 already, it is taken byte for byte and restores the page.
+  ASSERT_EQ(RunWith("caf\xE9 au lait\n", {"site/a.htm"}), kExitSuccess);
+  EXPECT_NE(files.files.at("site/a.htm").find("<title>Home</title>"), std::string::npos);
+}
+
+TEST_F(CommandLineTest, APageNamedAgainIsRunOnce) {
+  ASSERT_EQ(RunWith("pw\n", {"site/a.htm", "site", "site//a.htm", "site/./a.htm"}), kExitSuccess);
+  EXPECT_EQ(console.out,
+            "site/a.htm: File is now protected by Kelvara\n"
+            "site/sub/b.html: File is now protected by Kelvara\n");
+  EXPECT_TRUE(IsProtected("site/a.htm"));
+}
+
+TEST_F(CommandLineTest, AFolderWithoutPagesIsNoFailure) {
+  files.folders.insert("empty");
+  ASSERT_EQ(RunWith("pw\n", {"empty"}), kExitSuccess);
+  EXPECT_EQ(console.out, "");
+  EXPECT_EQ(console.err, "kelvara-cli: no .htm or .html pages found\n");
+  EXPECT_EQ(console.inputRead, 0u);
+}
+
+TEST_F(CommandLineTest, ProgressForLongBatchesOnATerminalOnly) {
+  for (int i = 0; i < 21; ++i) files.files["site/p" + std::to_string(100 + i) + ".htm"] = kPlain;
+  console.errorIsTerminal = true;
+  ASSERT_EQ(RunWith("pw\n", {"site"}), kExitSuccess);
+  EXPECT_EQ(console.out.find('\r'), std::string::npos);
+  EXPECT_NE(console.err.find("\rkelvara-cli: 0/23 pages"), std::string::npos);
+  EXPECT_NE(console.err.find("\rkelvara-cli: 23/23 pages"), std::string::npos);
+  // It ends erased.
+  EXPECT_TRUE(console.err.ends_with(std::string(24, ' ') + "\r")) << console.err;
+
+  console.errorIsTerminal = false;
+  ASSERT_EQ(RunWith("pw\n", {"site"}), kExitSuccess);
+  EXPECT_EQ(console.err, "");
+}
+
+TEST_F(CommandLineTest, HelpAndVersion) {
+  EXPECT_EQ(Run({"--help", "--bogus"}), kExitSuccess);
+  EXPECT_EQ(console.out.rfind(kUsageLine, 0), 0u);
+  EXPECT_EQ(console.err, "");
+  EXPECT_EQ(Run({"--version"}), kExitSuccess);
+  EXPECT_EQ(console.out, std::string("kelvara-cli ") + KELVARA_VERSION + "\n");
+}
+
+TEST_F(CommandLineTest, AnOutcomeThatCannotBeWrittenIsNoSuccess) {
+  console.outFails = true;
+  EXPECT_EQ(RunWith("pw\n", {"site/a.htm"}), kExitRefused);
+  EXPECT_EQ(console.err, "kelvara-cli: could not write the outcome to standard output\n");
+}
+
+}  // namespace
+}  // namespace kelvara::cli

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kelvara::cli {
+
+// The tool's standard streams and terminal, as the run sees them. One real
+// implementation per platform and a scripted fake for tests.
+class Console {
+ public:
+  virtual ~Console() = default;
+
+  // True when standard input is an interactive terminal the password can be asked on.
+  virtual bool InputIsTerminal() = 0;
+  virtual bool ErrorIsTerminal() = 0;
+  // The next byte of standard input, taken raw; false at its end.
+  virtual bool ReadInputByte(char& byte) = 0;
+  // Shows `prompt` and reads one line from the terminal without showing what
+  // is typed; the terminal's echo is back on afterwards, also when the
+  // process is interrupted meanwhile. False when the input ends before a line.
+  virtual bool AskHidden(std::string_view prompt, std::string& entry) = 0;
+  virtual void Out(std::string_view text) = 0;
+  virtual void Err(std::string_view text) = 0;
+  // Pushes out what Out() buffered; false when standard output could not take it.
+  virtual bool FlushOut() = 0;
+};
+
+class RealConsole final : public Console {
+ public:
+  RealConsole();
+  bool InputIsTerminal() override;
+  bool ErrorIsTerminal() override;
+  bool ReadInputByte(char& byte) override;
+  bool AskHidden(std::string_view prompt, std::string& entry) override;
+  void Out(std::string_view text) override;
+  void Err(std::string_view text) override;
+  bool FlushOut() override;
+};
+
+}  // namespace kelvara::cli

@@ -1,0 +1,86 @@
+#include "cli/file_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "cli/page_list.h"
+
+namespace kelvara::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+class RealFileTreeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    folder = fs::temp_directory_path() / (std::string("kelvara-cli-") + info->name() + "-" +
+                                          std::to_string(std::random_device{}()));
+    fs::create_directories(folder / "d" / "sub");
+    for (const char* name : {"d/a.htm", "d/B.HTML", "d/a.htm.original", "d/sub/c.htm", "d/x.txt"}) {
+      std::ofstream(folder / name, std::ios::binary) << "<html></html>";
+    }
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+  }
+  std::string At(const std::string& relative) const { return (folder / relative).string(); }
+
+  fs::path folder;
+  RealFileTree tree;
+};
+
+TEST_F(RealFileTreeTest, TellsFilesFoldersAndMissingPathsApart) {
+  EXPECT_EQ(tree.Look(At("d/a.htm")).kind, PathKind::kFile);
+  EXPECT_EQ(tree.Look(At("d")).kind, PathKind::kFolder);
+  EXPECT_EQ(tree.Look(At("d/none.htm")).kind, PathKind::kMissing);
+  EXPECT_EQ(tree.Look(At("d/a.htm/x")).kind, PathKind::kMissing);
+  EXPECT_EQ(tree.Look("").kind, PathKind::kMissing);
+}
+
+TEST_F(RealFileTreeTest, OneFileHasOneIdentityWhateverTheSpelling) {
+  const FileIdentity a = tree.Look(At("d/a.htm")).identity;
+  EXPECT_EQ(tree.Look(At("d/./a.htm")).identity, a);
+  EXPECT_EQ(tree.Look(At("d/sub/../a.htm")).identity, a);
+  EXPECT_EQ(tree.Look(tree.Join(At("d"), "a.htm")).identity, a);
+  EXPECT_NE(tree.Look(At("d/B.HTML")).identity, a);
+  EXPECT_NE(tree.Look(At("d")).identity, a);
+
+  std::error_code error;
+  fs::create_hard_link(folder / "d/a.htm", folder / "hard.htm", error);
+  if (!error) {
+    EXPECT_EQ(tree.Look(At("hard.htm")).identity, a);
+  }
+  fs::create_symlink(folder / "d/a.htm", folder / "soft.htm", error);
+  if (!error) {
+    EXPECT_EQ(tree.Look(At("soft.htm")).identity, a);
+  }
+}
+
+TEST_F(RealFileTreeTest, ListsAFolderAndJoinsWithoutDoubledSeparators) {
+  std::vector<std::string> names;
+  ASSERT_TRUE(tree.List(At("d"), names));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"B.HTML", "a.htm", "a.htm.original", "sub", "x.txt"}));
+  EXPECT_FALSE(tree.List(At("nowhere"), names));
+
+  const std::string joined = tree.Join(At("d"), "a.htm");
+  EXPECT_EQ(tree.Join(joined.substr(0, joined.size() - 5), "a.htm"), joined);
+  EXPECT_EQ(joined.size(), At("d").size() + 6);
+}
+
+TEST_F(RealFileTreeTest, WalksARealFolder) {
+  const PageList list = CollectPages({At("d"), At("d/./a.htm")}, tree);
+  EXPECT_TRUE(list.errors.empty());
+  EXPECT_EQ(list.pages,
+            (std::vector<std::string>{tree.Join(At("d"), "B.HTML"), tree.Join(At("d"), "a.htm"),
+                                      tree.Join(tree.Join(At("d"), "sub"), "c.htm")}));
+}
+
+}  // namespace
+}  // namespace kelvara::cli

@@ -1,0 +1,68 @@
+#include "cli/memory_file_tree.h"
+
+#include <algorithm>
+
+namespace kelvara::cli {
+
+std::string MemoryFileTree::Canonical(const std::string& path) const {
+  std::string result;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    const std::string part = path.substr(start, end - start);
+    if (!part.empty() && part != ".") {
+      if (!result.empty()) result += '/';
+      result += part;
+      // A link anywhere on the way is followed, as the system does.
+      const auto link = files_.links.find(result);
+      if (link != files_.links.end()) result = Canonical(link->second);
+    }
+    start = end + 1;
+  }
+  return result;
+}
+
+PathInfo MemoryFileTree::Look(const std::string& path) {
+  PathInfo info;
+  const std::string real = Canonical(path);
+  if (path.empty() || real.empty()) return info;
+  if (others.contains(real)) {
+    info.kind = PathKind::kOther;
+  } else if (files_.files.contains(real)) {
+    info.kind = PathKind::kFile;
+  } else if (files_.folders.contains(real)) {
+    info.kind = PathKind::kFolder;
+  } else {
+    return info;
+  }
+  const auto number = numbers_.try_emplace(real, numbers_.size() + 1).first;
+  info.identity = {7, number->second};
+  return info;
+}
+
+bool MemoryFileTree::List(const std::string& folder, std::vector<std::string>& names) {
+  names.clear();
+  const std::string real = Canonical(folder);
+  if (unreadable.contains(real)) return false;
+  const std::string prefix = real + "/";
+  auto addChild = [&](const std::string& path) {
+    if (!path.starts_with(prefix)) return;
+    const std::string rest = path.substr(prefix.size());
+    if (!rest.empty() && rest.find('/') == std::string::npos) names.push_back(rest);
+  };
+  for (const auto& [path, bytes] : files_.files) addChild(path);
+  for (const std::string& path : files_.folders) addChild(path);
+  for (const auto& [path, target] : files_.links) addChild(path);
+  for (const std::string& path : others) addChild(path);
+  // Listings come in no particular order: make that visible to the code under test.
+  std::reverse(names.begin(), names.end());
+  return true;
+}
+
+std::string MemoryFileTree::Join(const std::string& folder, const std::string& name) {
+  if (!folder.empty() && folder.back() == '/') return folder + name;
+  return folder + "/" + name;
+}
+
+}  // namespace kelvara::cli

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelvara::cli {
+
+inline constexpr std::string_view kProgramName = "kelvara-cli";
+inline constexpr std::string_view kUsageLine =
+    "usage: kelvara-cli [--protect | --restore] [--password-stdin] PATH...";
+
+// What the tool does with each page: decide from its title, or insist on one way.
+enum class Mode { kAuto, kProtect, kRestore };
+
+struct Options {
+  Mode mode = Mode::kAuto;
+  bool passwordStdin = false;
+  bool help = false;
+  bool version = false;
+  std::vector<std::string> paths;
+  // Empty when the arguments make sense; otherwise what is wrong with them.
+  std::string error;
+};
+
+// Reads the arguments that follow the program's name. Options may stand
+// anywhere before a "--", after which every argument is a path, so that a
+// page whose name starts with "-" can still be named.
+Options ParseOptions(const std::vector<std::string>& args);
+
+// The full help: the usage line and a line on each option.
+std::string HelpText();
+
+}  // namespace kelvara::cli

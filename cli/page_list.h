@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/file_tree.h"
+
+namespace kelvara::cli {
+
+// True for a file name ending in ".htm" or ".html", in any letter case. The
+// backups that a run leaves (".original", ".protected") never qualify.
+bool IsPageName(std::string_view name);
+
+struct PageList {
+  // Each page once, in the order found, spelt as named or as the walk built it.
+  std::vector<std::string> pages;
+  // One line for each path that cannot be used; any error means no run.
+  std::vector<std::string> errors;
+};
+
+// Turns the command line's paths into pages: a file is a page whatever its
+// name, a folder is searched recursively for page names, in byte order of
+// the names within each folder. A file named twice, by any spelling or
+// through a link, is kept once; the identities are all taken here, before
+// any page is rewritten, since a rewrite gives a page a new identity.
+PageList CollectPages(const std::vector<std::string>& paths, FileTree& tree);
+
+}  // namespace kelvara::cli
