@@ -1,0 +1,426 @@
+// windows.h first: the other system headers build on it.
+#include <windows.h>
+
+#include <commdlg.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/dialog_events.h"
+#include "app/main_dialog_win32.h"
+#include "app/run_worker.h"
+#include "text/real_file_system.h"
+
+namespace kelvara {
+namespace {
+
+constexpr int kClientWidth = 350;
+constexpr int kClientHeight = 164;
+constexpr DWORD kDialogStyle =
+    WS_CAPTION | WS_SYSMENU | DS_SETFONT | DS_3DLOOK | DS_NOFAILCREATE | DS_CENTER;
+constexpr WORD kDialogFontPoints = 8;
+constexpr wchar_t kDialogFontFace[] = L"MS Sans Serif";
+constexpr char kLabelFontFace[] = "Verdana";
+constexpr int kFontPoints = 10;
+constexpr std::size_t kOpenResultSize = 1040;
+constexpr int kOpenDialogOffset = 100;
+
+COLORREF ToColorRef(Colour colour) {
+  return RGB(colour.red, colour.green, colour.blue);
+}
+
+DialogContext* ContextOf(HWND dialog) {
+  return reinterpret_cast<DialogContext*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+// An extended dialog template with no controls, built in memory: the
+// controls are made afterwards at pixel positions.
+std::vector<WORD> DialogTemplate() {
+  std::vector<WORD> words;
+  auto put16 = [&](WORD w) { words.push_back(w); };
+  auto put32 = [&](DWORD d) {
+    put16(LOWORD(d));
+    put16(HIWORD(d));
+  };
+  put16(1);       // version
+  put16(0xFFFF);  // signature of the extended form
+  put32(0);       // help id
+  put32(0);       // extended style
+  put32(kDialogStyle);
+  put16(0);  // no controls
+  // Position and size in dialog units; the window is sized in pixels later.
+  for (WORD v : {0, 0, 234, 102}) put16(v);
+  put16(0);  // no menu
+  put16(0);  // the standard dialog class
+  put16(0);  // no caption yet
+  put16(kDialogFontPoints);
+  put16(FW_NORMAL);
+  put16(MAKEWORD(FALSE, DEFAULT_CHARSET));  // not italic, character set
+  for (const wchar_t* c = kDialogFontFace; *c != 0; ++c) put16(static_cast<WORD>(*c));
+  put16(0);
+  return words;
+}
+
+// Creation sends WM_INITDIALOG before any control exists; it only keeps the
+// context, and the real init comes from the modal run.
+INT_PTR CALLBACK CreationProc(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
+  if (message == WM_INITDIALOG) SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+  return FALSE;
+}
+
+void SizeAndCentre(HWND dialog) {
+  // Measured rather than computed, so that any frame size gives the same client area.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    RECT window;
+    RECT client;
+    GetWindowRect(dialog, &window);
+    GetClientRect(dialog, &client);
+    const int width = kClientWidth + (window.right - window.left) - client.right;
+    const int height = kClientHeight + (window.bottom - window.top) - client.bottom;
+    RECT work;
+    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) {
+      work = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    }
+    const int left = static_cast<int>(std::floor((work.left + work.right - width) / 2.0));
+    const int top = static_cast<int>(std::floor((work.top + work.bottom - height) / 2.0));
+    SetWindowPos(dialog, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    GetClientRect(dialog, &client);
+    if (client.right == kClientWidth && client.bottom == kClientHeight) break;
+  }
+}
+
+HWND CreateControl(HWND dialog, ControlId id, const char* className, DWORD style, DWORD exStyle,
+                   RECT place, std::string_view text) {
+  const std::string initial(text);
+  HWND control = CreateWindowExA(exStyle, className, text.empty() ? nullptr : initial.c_str(),
+                                 style, place.left, place.top, place.right, place.bottom, dialog,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                 ContextOf(dialog)->instance, nullptr);
+  const LRESULT dialogFont = SendMessageA(dialog, WM_GETFONT, 0, 0);
+  SendMessageA(control, WM_SETFONT, static_cast<WPARAM>(dialogFont), FALSE);
+  return control;
+}
+
+HFONT CreateVerdana(HWND control, LONG weight) {
+  LOGFONTA font{};
+  HDC dc = GetDC(control);
+  font.lfHeight = -MulDiv(kFontPoints, GetDeviceCaps(dc, LOGPIXELSY), 72);
+  ReleaseDC(control, dc);
+  font.lfWeight = weight;
+  font.lfCharSet = DEFAULT_CHARSET;
+  std::strcpy(font.lfFaceName, kLabelFontFace);
+  return CreateFontIndirectA(&font);
+}
+
+void OpenWebSite() {
+  const std::string address(kWebSite);
+  ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOW);
+}
+
+void EndMainDialog(HWND dialog) {
+  SendMessageA(dialog, WM_CLOSE, 0, 0);
+  DestroyWindow(dialog);
+}
+
+void OnTimer(HWND dialog, DialogContext& context) {
+  const TimerTick tick = TimerStep(context.bouncePhase, context.state);
+  SetWindowPos(GetDlgItem(dialog, ImageControl), nullptr, kImageLeft, tick.imageTop, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER);
+  if (tick.endDialog) EndMainDialog(dialog);
+}
+
+std::string FieldText(HWND dialog, ControlId field) {
+  HWND control = GetDlgItem(dialog, field);
+  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(control)), '\0');
+  if (!text.empty()) {
+    const int got = GetWindowTextA(control, text.data(), static_cast<int>(text.size()) + 1);
+    text.resize(static_cast<std::size_t>(got < 0 ? 0 : got));
+  }
+  return text;
+}
+
+void OnCommand(HWND dialog, DialogContext& context, WPARAM wParam) {
+  const int id = LOWORD(wParam);
+  const int code = HIWORD(wParam);
+  if (id == PasswordField || id == ConfirmField) {
+    if (code == EN_KILLFOCUS) {
+      HWND field = GetDlgItem(dialog, id);
+      SendMessageA(field, EM_SETSEL, 0, GetWindowTextLengthA(field));
+    } else if (code == EN_CHANGE) {
+      const std::string password = FieldText(dialog, PasswordField);
+      ChangeStep(context.state, password, FieldText(dialog, ConfirmField));
+    }
+  } else if (id == ImageControl && (code == STN_CLICKED || code == STN_DBLCLK)) {
+    OpenWebSite();
+  }
+  // Everything else, IDOK and IDCANCEL from Enter and Esc among it, does nothing.
+}
+
+INT_PTR ControlColours(DialogContext& context, HDC dc, HWND control) {
+  std::lock_guard lock(context.coloursMutex);
+  const auto colours = context.labelColours.find(GetDlgCtrlID(control));
+  if (colours == context.labelColours.end()) return 0;
+  SetTextColor(dc, colours->second.text);
+  SetBkColor(dc, colours->second.background);
+  return reinterpret_cast<INT_PTR>(colours->second.brush);
+}
+
+// Runs on the Open dialog's thread, the worker; the main dialog rides along in lCustData.
+UINT_PTR CALLBACK OpenDialogHook(HWND hook, UINT message, WPARAM, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    const auto* open = reinterpret_cast<const OPENFILENAMEA*>(lParam);
+    HWND frame = GetParent(hook);
+    RECT main;
+    if (GetWindowRect(reinterpret_cast<HWND>(open->lCustData), &main)) {
+      SetWindowPos(frame, nullptr, main.left - kOpenDialogOffset, main.top - kOpenDialogOffset, 0,
+                   0, SWP_NOSIZE | SWP_NOZORDER);
+    }
+    SetForegroundWindow(frame);
+  }
+  return 0;
+}
+
+std::string ProgramFolder() {
+  std::array<char, MAX_PATH + 1> path{};
+  const DWORD length = GetModuleFileNameA(nullptr, path.data(), MAX_PATH);
+  std::string folder(path.data(), length);
+  const std::size_t slash = folder.rfind('\\');
+  folder.resize(slash == std::string::npos ? 0 : slash + 1);
+  return folder;
+}
+
+// The platform's files, with one difference: Wine's ReplaceFileA refuses
+// relative paths (ERROR_DIRECTORY), which a page named on the command line
+// usually is. Full paths work everywhere, so the replace step gets them.
+class PageFiles final : public FileSystem {
+ public:
+  bool Exists(const std::string& path) override { return real_.Exists(path); }
+  bool Read(const std::string& path, std::string& bytes) override {
+    return real_.Read(path, bytes);
+  }
+  bool IsReadOnly(const std::string& path) override { return real_.IsReadOnly(path); }
+  bool Copy(const std::string& from, const std::string& to) override {
+    return real_.Copy(from, to);
+  }
+  std::string ResolveLink(const std::string& path) override { return real_.ResolveLink(path); }
+  std::unique_ptr<OutputFile> Create(const std::string& path) override {
+    return real_.Create(path);
+  }
+  bool Replace(const std::string& replacement, const std::string& target) override {
+    return real_.Replace(FullPath(replacement), FullPath(target));
+  }
+  void Remove(const std::string& path) override { real_.Remove(path); }
+
+ private:
+  static std::string FullPath(const std::string& path) {
+    std::string full(MAX_PATH, '\0');
+    DWORD length =
+        GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length >= full.size()) {
+      full.resize(length);
+      length =
+          GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    }
+    if (length == 0 || length >= full.size()) return path;
+    full.resize(length);
+    return full;
+  }
+  RealFileSystem real_;
+};
+
+DWORD WINAPI WorkerThread(void* parameter) {
+  DialogContext& context = *static_cast<DialogContext*>(parameter);
+  const HRESULT com = CoInitialize(nullptr);
+  Win32MainDialog dialog(context);
+  PageFiles files;
+  RunContext run{dialog, context.state, files, context.commandLineTail,
+                 [](std::chrono::milliseconds pause) { Sleep(static_cast<DWORD>(pause.count())); }};
+  const int status = RunWorker(run);
+  context.state.SetWorkerStatus(status);
+  if (SUCCEEDED(com)) CoUninitialize();
+  return static_cast<DWORD>(status);
+}
+
+}  // namespace
+
+DialogContext::~DialogContext() {
+  for (auto& [colour, brush] : brushes) DeleteObject(brush);
+  if (labelFont != nullptr) DeleteObject(labelFont);
+  if (fieldFont != nullptr) DeleteObject(fieldFont);
+}
+
+HBRUSH DialogContext::BrushFor(COLORREF colour) {
+  HBRUSH& brush = brushes[colour];
+  if (brush == nullptr) brush = CreateSolidBrush(colour);
+  return brush;
+}
+
+void Win32MainDialog::SetControlText(ControlId control, std::string_view text) {
+  SetWindowTextA(GetDlgItem(context_.dialog, control), std::string(text).c_str());
+}
+
+void Win32MainDialog::SetLabelColours(ControlId label, Colour text, Colour background) {
+  std::lock_guard lock(context_.coloursMutex);
+  const COLORREF back = ToColorRef(background);
+  context_.labelColours[label] = {ToColorRef(text), back, context_.BrushFor(back)};
+}
+
+void Win32MainDialog::DisableControl(ControlId control) {
+  EnableWindow(GetDlgItem(context_.dialog, control), FALSE);
+}
+
+void Win32MainDialog::Repaint() {
+  RedrawWindow(context_.dialog, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+std::string Win32MainDialog::ChooseFile() {
+  std::string filter(kOpenFilterName);
+  filter.append(1, '\0').append(kOpenFilterPatterns).append(2, '\0');
+  const std::string title(kOpenDialogTitle);
+  const std::string folder = ProgramFolder();
+  std::vector<char> result(kOpenResultSize, '\0');
+
+  OPENFILENAMEA open{};
+  open.lStructSize = sizeof(open);
+  open.hwndOwner = context_.dialog;
+  open.hInstance = context_.instance;
+  open.lpstrFilter = filter.c_str();
+  open.nFilterIndex = 1;
+  open.lpstrFile = result.data();
+  open.nMaxFile = static_cast<DWORD>(result.size());
+  open.lpstrInitialDir = folder.c_str();
+  open.lpstrTitle = title.c_str();
+  open.lpstrDefExt = "";
+  open.Flags = OFN_FILEMUSTEXIST | OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLEHOOK;
+  open.lpfnHook = OpenDialogHook;
+  open.lCustData = reinterpret_cast<LPARAM>(context_.dialog);
+  if (!GetOpenFileNameA(&open)) return {};
+  return std::string(result.data());
+}
+
+HWND BuildMainDialog(DialogContext& context) {
+  const std::vector<WORD> dialogTemplate = DialogTemplate();
+  HWND dialog = CreateDialogIndirectParamA(
+      context.instance, reinterpret_cast<LPCDLGTEMPLATEA>(dialogTemplate.data()), nullptr,
+      CreationProc, reinterpret_cast<LPARAM>(&context));
+  if (dialog == nullptr) return nullptr;
+  context.dialog = dialog;
+  SizeAndCentre(dialog);
+  SetWindowTextA(dialog, DialogCaption().c_str());
+
+  {
+    std::lock_guard lock(context.coloursMutex);
+    context.dialogBrush = context.BrushFor(ToColorRef(DialogBackground));
+  }
+
+  HWND image =
+      CreateControl(dialog, ImageControl, "STATIC", WS_CHILD | WS_VISIBLE | SS_BITMAP | SS_NOTIFY,
+                    0, {kImageLeft, 64, 64, 64}, {});
+  HANDLE bitmap = LoadImageA(context.instance, "IMG", IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS);
+  SendMessageA(image, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
+
+  constexpr DWORD kLabelStyle = WS_CHILD | WS_VISIBLE | SS_LEFT;
+  constexpr DWORD kFieldStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL;
+  HWND prompt = CreateControl(dialog, PromptLabel, "STATIC", kLabelStyle, 0, {70, 10, 270, 20},
+                              kPromptInitial);
+  HWND password = CreateControl(dialog, PasswordField, "EDIT", kFieldStyle, WS_EX_CLIENTEDGE,
+                                {70, 50, 270, 20}, kPasswordFieldInitial);
+  HWND confirm = CreateControl(dialog, ConfirmField, "EDIT", kFieldStyle, WS_EX_CLIENTEDGE,
+                               {70, 90, 270, 20}, kConfirmFieldInitial);
+  HWND match = CreateControl(dialog, MatchLabel, "STATIC", kLabelStyle, 0, {70, 130, 270, 20},
+                             kMismatchText);
+
+  SetForegroundWindow(dialog);
+  SetFocus(password);
+  SendMessageA(password, EM_SETSEL, 0, -1);
+
+  context.labelFont = CreateVerdana(prompt, FW_BOLD);
+  SendMessageA(prompt, WM_SETFONT, reinterpret_cast<WPARAM>(context.labelFont), TRUE);
+  SendMessageA(match, WM_SETFONT, reinterpret_cast<WPARAM>(context.labelFont), TRUE);
+  context.fieldFont = CreateVerdana(password, FW_NORMAL);
+  SendMessageA(password, WM_SETFONT, reinterpret_cast<WPARAM>(context.fieldFont), TRUE);
+  SendMessageA(confirm, WM_SETFONT, reinterpret_cast<WPARAM>(context.fieldFont), TRUE);
+
+  Win32MainDialog colours(context);
+  colours.SetLabelColours(PromptLabel, Black, DialogBackground);
+  colours.SetLabelColours(MatchLabel, FailureRed, DialogBackground);
+
+  HANDLE large = LoadImageA(context.instance, "ICO", IMAGE_ICON, 32, 32, 0);
+  HANDLE small = LoadImageA(context.instance, "ICO", IMAGE_ICON, 16, 16, 0);
+  SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(large));
+  SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+
+  SetWindowLongPtrA(dialog, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(MainDialogProc));
+  return dialog;
+}
+
+void RunModal(HWND dialog) {
+  SendMessageA(dialog, WM_INITDIALOG, 0, 0);
+  ShowWindow(dialog, SW_SHOW);
+  MSG message;
+  while (IsWindow(dialog)) {
+    if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      Sleep(1);
+      continue;
+    }
+    if (!IsDialogMessageA(dialog, &message)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+}
+
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  DialogContext* context = ContextOf(dialog);
+  if (context == nullptr) return 0;
+  switch (message) {
+    case WM_INITDIALOG:
+      if (context->workerStarted) break;
+      context->workerStarted = true;
+      context->bounceTimer = SetTimer(dialog, kBounceTimerId, kBounceTimerPeriodMs, nullptr);
+      PostMessageA(dialog, WM_TIMER, kBounceTimerId, 0);
+      context->startWorker(*context);
+      break;
+    case WM_TIMER:
+      if (wParam == kBounceTimerId) OnTimer(dialog, *context);
+      break;
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+      OpenWebSite();
+      break;
+    case WM_COMMAND:
+      OnCommand(dialog, *context, wParam);
+      break;
+    case WM_DESTROY:
+      if (context->bounceTimer != 0) KillTimer(dialog, context->bounceTimer);
+      context->bounceTimer = 0;
+      break;
+    case WM_SYSCOMMAND:
+      // A close during the page's rewrite waits for the timer tick after it.
+      if ((wParam & 0xFFF0) == SC_CLOSE && context->state.RequestClose()) EndMainDialog(dialog);
+      break;
+    // The one answer that is not 0: without the brush the colours would not show.
+    case WM_CTLCOLORSTATIC:
+      return ControlColours(*context, reinterpret_cast<HDC>(wParam),
+                            reinterpret_cast<HWND>(lParam));
+    case WM_CTLCOLORDLG:
+      SetTextColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOWTEXT));
+      SetBkColor(reinterpret_cast<HDC>(wParam), ToColorRef(DialogBackground));
+      return reinterpret_cast<INT_PTR>(context->dialogBrush);
+    default:
+      break;
+  }
+  return 0;
+}
+
+void StartWorkerThread(DialogContext& context) {
+  context.worker = CreateThread(nullptr, 0, WorkerThread, &context, 0, nullptr);
+}
+
+}  // namespace kelvara
