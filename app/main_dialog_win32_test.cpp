@@ -1,0 +1,131 @@
+// The Win32 dialog itself. Needs a display: it runs under Wine on a virtual one.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+
+#include "app/dialog_events.h"
+#include "app/main_dialog_win32.h"
+
+namespace kelvara {
+namespace {
+
+class MainDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    context.instance = GetModuleHandleA(nullptr);
+    context.startWorker = [this](DialogContext& started) {
+      ++workerStarts;
+      controlsAtStart = GetDlgItem(started.dialog, MatchLabel) != nullptr;
+      timerAtStart = started.bounceTimer;
+    };
+    dialog = BuildMainDialog(context);
+    ASSERT_NE(dialog, nullptr);
+  }
+  void TearDown() override {
+    if (IsWindow(dialog)) DestroyWindow(dialog);
+  }
+  int ImageTop() {
+    RECT rect;
+    GetWindowRect(GetDlgItem(dialog, ImageControl), &rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    return rect.top;
+  }
+  void Tick() { SendMessageA(dialog, WM_TIMER, kBounceTimerId, 0); }
+
+  DialogContext context;
+  HWND dialog = nullptr;
+  int workerStarts = 0;
+  bool controlsAtStart = false;
+  UINT_PTR timerAtStart = 0;
+};
+
+// Creation sends an init of its own before any control exists; only the
+// modal run's init may start the worker, and only once.
+TEST_F(MainDialogTest, WorkerStartsOnceFromTheModalRun) {
+  EXPECT_EQ(workerStarts, 0);
+  EXPECT_FALSE(IsWindowVisible(dialog));
+  PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+  RunModal(dialog);
+  EXPECT_EQ(workerStarts, 1);
+  EXPECT_TRUE(controlsAtStart);
+  EXPECT_EQ(timerAtStart, kBounceTimerId);
+  EXPECT_FALSE(IsWindow(dialog));
+}
+
+TEST_F(MainDialogTest, ASecondInitStartsNothing) {
+  SendMessageA(dialog, WM_INITDIALOG, 0, 0);
+  SendMessageA(dialog, WM_INITDIALOG, 0, 0);
+  EXPECT_EQ(workerStarts, 1);
+}
+
+TEST_F(MainDialogTest, TypingPublishesThePasswordsTogether) {
+  SendMessageA(dialog, WM_INITDIALOG, 0, 0);
+  SetWindowTextA(GetDlgItem(dialog, PasswordField), "Secret");
+  SetWindowTextA(GetDlgItem(dialog, ConfirmField), "secret");
+  SetWindowTextA(GetDlgItem(dialog, ConfirmField), "Secret");
+  auto match = std::async(std::launch::async, [this] { return context.state.WaitForMatch(); });
+  const bool matched = match.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+  if (!matched) context.state.PublishPasswords("unblock", true);
+  EXPECT_TRUE(matched);
+  EXPECT_EQ(match.get(), matched ? "Secret" : "unblock");
+}
+
+TEST_F(MainDialogTest, LabelsAnswerWithTheirColours) {
+  HDC dc = GetDC(dialog);
+  auto ask = [&](UINT message, int id) {
+    return SendMessageA(dialog, message, reinterpret_cast<WPARAM>(dc),
+                        reinterpret_cast<LPARAM>(id == 0 ? dialog : GetDlgItem(dialog, id)));
+  };
+  const LRESULT labelBrush = ask(WM_CTLCOLORSTATIC, MatchLabel);
+  EXPECT_NE(labelBrush, 0);
+  EXPECT_EQ(GetTextColor(dc), RGB(255, 0, 0));
+  EXPECT_EQ(GetBkColor(dc), RGB(241, 245, 248));
+  EXPECT_NE(ask(WM_CTLCOLORSTATIC, PromptLabel), 0);
+  EXPECT_EQ(GetTextColor(dc), RGB(0, 0, 0));
+
+  Win32MainDialog(context).SetLabelColours(MatchLabel, SuccessGreen, DialogBackground);
+  EXPECT_NE(ask(WM_CTLCOLORSTATIC, MatchLabel), 0);
+  EXPECT_EQ(GetTextColor(dc), RGB(30, 180, 0));
+
+  EXPECT_NE(ask(WM_CTLCOLORDLG, 0), 0);
+  EXPECT_EQ(GetBkColor(dc), RGB(241, 245, 248));
+  // The image keeps the system's colours: the default handling answers for it.
+  EXPECT_NE(ask(WM_CTLCOLORSTATIC, ImageControl), labelBrush);
+  ReleaseDC(dialog, dc);
+}
+
+TEST_F(MainDialogTest, TimerBouncesTheImageAndEndsAfterRunFinished) {
+  Tick();
+  EXPECT_EQ(ImageTop(), 95);
+  Tick();
+  EXPECT_EQ(ImageTop(), 90);
+  context.state.SetWorkerStatus(RunFailed);
+  Tick();
+  EXPECT_TRUE(IsWindow(dialog));
+  context.state.SetWorkerStatus(RunFinished);
+  Tick();
+  EXPECT_FALSE(IsWindow(dialog));
+}
+
+TEST_F(MainDialogTest, EnterAndEscDoNothing) {
+  SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+  SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+  EXPECT_TRUE(IsWindow(dialog));
+}
+
+TEST_F(MainDialogTest, CloseDuringTheRewriteWaitsForTheTickAfterIt) {
+  ASSERT_TRUE(context.state.BeginRewrite());
+  SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+  Tick();
+  EXPECT_TRUE(IsWindow(dialog));
+  context.state.EndRewrite();
+  EXPECT_TRUE(IsWindow(dialog));
+  Tick();
+  EXPECT_FALSE(IsWindow(dialog));
+}
+
+}  // namespace
+}  // namespace kelvara
