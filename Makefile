@@ -12,7 +12,7 @@ FUZZ_SECONDS ?= 60
 run:
 	@scripts/install-deps.sh core
 	@scripts/build.sh native
-	@scripts/run.sh $(PAGE)
+	@scripts/run.sh $(if $(PAGE),"$(PAGE)")
 
 test:
 	@scripts/install-deps.sh $(TEST_DEPS)
