@@ -7,7 +7,11 @@
 #include <fstream>
 #include <random>
 
+#include "cli/page_files.h"
 #include "cli/page_list.h"
+#include "cli/page_run.h"
+#include "protect/protect_page.h"
+#include "restore/restore_page.h"
 
 namespace kelvara::cli {
 namespace {
@@ -80,6 +84,29 @@ TEST_F(RealFileTreeTest, WalksARealFolder) {
   EXPECT_EQ(list.pages,
             (std::vector<std::string>{tree.Join(At("d"), "B.HTML"), tree.Join(At("d"), "a.htm"),
                                       tree.Join(tree.Join(At("d"), "sub"), "c.htm")}));
+}
+
+// Pages are mostly named relative to the current folder, with "/" as often as
+// "\" on Windows; each is rewritten and keeps the name it was given.
+TEST_F(RealFileTreeTest, PagesNamedRelativeToTheCurrentFolderAreRewritten) {
+  const fs::path before = fs::current_path();
+  fs::current_path(folder);
+  const auto files = MakePageFiles();
+  TagScanner scanner(*files);
+  const PageCipher cipher("pw");
+  for (const std::string path : {"top.htm", "d/page.htm", "d/sub/../page.htm"}) {
+    std::ofstream(path, std::ios::binary)
+        << "<html>\r\n<head>\r\n</head>\r\n<body>\r\nHi\r\n</body>\r\n</html>\r\n";
+    EXPECT_EQ(RunPage(path, Mode::kAuto, cipher, scanner, *files).text, kProtectedText) << path;
+    std::string bytes;
+    EXPECT_TRUE(files->Read(path, bytes));
+    // A page without a title is titled with its name as given.
+    EXPECT_NE(bytes.find(cipher.EncodeHex(path)), std::string::npos) << path;
+    EXPECT_TRUE(fs::exists(path + ".original")) << path;
+    EXPECT_EQ(RunPage(path, Mode::kAuto, cipher, scanner, *files).text, kRestoredText) << path;
+    EXPECT_TRUE(fs::exists(path + ".protected")) << path;
+  }
+  fs::current_path(before);
 }
 
 }  // namespace
