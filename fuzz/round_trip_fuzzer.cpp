@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string reason = ProtectPage(path, cipher, scanner, files);
   RequireEqual(reason, extractReason, "protection's verdict against extraction's");
   if (!reason.empty()) {
-    Require(reason == kHeadMissing || reason == kBodyMissing,
+    Require(reason == kHeadMissing || reason == kHeadMalformed || reason == kBodyMissing,
             "protection refused for an unknown reason");
     Require(files.files == before, "a refused page or its folder changed");
     return 0;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "protect/protected_format.h"
+#include "text/line_reader.h"
 #include "text/page_file.h"
 #include "text/text.h"
 
@@ -85,6 +86,18 @@ std::string HeadExtra(std::string_view headContent) {
   return extra;
 }
 
+// Restoration takes the first line that reads "</head>" after the decoder
+// script as the end of the head. The scanner never lets one into the head's
+// content, but cutting the title out can join one together.
+bool EndsHeadEarly(std::string_view headExtra) {
+  LineReader lines(headExtra);
+  std::string_view line;
+  while (lines.Next(line)) {
+    if (TrimSpaces(line) == protected_format::kHeadEnd) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool IsProtectedPage(TagScanner& scanner, const std::string& path) {
@@ -138,6 +151,7 @@ std::string ExtractPage(TagScanner& scanner, const std::string& selectedFile, Pa
 
   if (!scanner.FindTag(selectedFile, "head", 1)) return std::string(kHeadMissing);
   parts.headExtra = HeadExtra(scanner.TagContent());
+  if (EndsHeadEarly(parts.headExtra)) return std::string(kHeadMalformed);
 
   if (!scanner.FindTag(selectedFile, "body", 1)) return std::string(kBodyMissing);
   parts.bodyText = scanner.TagContent();

@@ -15,6 +15,9 @@ inline constexpr std::string_view kProductName = "Kelvara";
 
 inline constexpr std::string_view kHeadMissing = "<HEAD> </HEAD> tags missing.";
 inline constexpr std::string_view kBodyMissing = "<BODY> </BODY> tags missing.";
+// A head whose closing tag only appears once its title is cut out, as in
+// "</he<title>x</title>ad>": its protected form would not read back.
+inline constexpr std::string_view kHeadMalformed = "<HEAD> </HEAD> tags malformed.";
 inline constexpr std::string_view kProtectedText = "File is now protected by Kelvara";
 
 // The plain page's backup copy is the page's path followed by this.

@@ -158,6 +158,22 @@ TEST_F(ProtectPageTest, RefusesPagesWithoutHeadOrBody) {
   }
 }
 
+TEST_F(ProtectPageTest, RefusesAHeadWhoseEndOnlyAppearsOnceTheTitleIsCut) {
+  for (const char* page :
+       {"<head>\r\n</he<title></title>ad>\r\n<body x>\r\n</head>y</body>",
+        "<head>\r\n  </he<title>x</title>ad>  \r\n<meta>\r\n</head><body>b</body>"}) {
+    files = MemoryFileSystem{};
+    files.files[kPage] = page;
+    scanner.ForgetCache();
+    EXPECT_EQ(ProtectPage(kPage, cipher, scanner, files), kHeadMalformed) << page;
+    EXPECT_EQ(files.files.at(kPage), page);
+    EXPECT_FALSE(files.files.contains(kBackup));
+  }
+  // Restoration compares that line with letter case, and it must stand alone.
+  Protect(
+      "<head>\r\n</HE<title></title>AD>\r\n</he<title></title>ad> <meta>\r\n</head><body>b</body>");
+}
+
 TEST_F(ProtectPageTest, AMissingOrUnreadablePageGetsTheHeadMessage) {
   EXPECT_EQ(ProtectPage("missing.htm", cipher, scanner, files), kHeadMissing);
   files.files[kPage] = "<head>h</head><body>b</body>";
