@@ -6,9 +6,6 @@
 
 #include "cli/memory_file_tree.h"
 #include "cli/options.h"
-#include "kelvara_version.h"
-#include "protect/protect_page.h"
-#include "restore/restore_page.h"
 
 namespace kelvara::cli {
 namespace {
@@ -101,51 +98,6 @@ TEST_F(CommandLineTest, ProtectsAndRestoresAFolderWithOnePassword) {
   }
 }
 
-TEST_F(CommandLineTest, ARefusedPageDoesNotStopTheOthers) {
-  files.files["site/a.htm"] = "<html><body>headless</body></html>";
-  ASSERT_EQ(RunWith("pw\n", {"site"}), kExitRefused);
-  EXPECT_EQ(console.out,
-            "site/a.htm: <HEAD> </HEAD> tags missing.\n"
-            "site/sub/b.html: File is now protected by Kelvara\n");
-  EXPECT_EQ(console.err, "");
-
-  EXPECT_EQ(RunWith("pw\n", {"--protect", "site/sub/b.html"}), kExitRefused);
-  EXPECT_EQ(console.out, "site/sub/b.html: File is already protected by Kelvara.\n");
-  EXPECT_EQ(RunWith("pw\n", {"--restore", "site/sub/b.html"}), kExitSuccess);
-  EXPECT_EQ(RunWith("pw\n", {"--restore", "site/sub/b.html"}), kExitRefused);
-  EXPECT_EQ(console.out, "site/sub/b.html: File is not protected by Kelvara.\n");
-}
-
-TEST_F(CommandLineTest, UsageErrorsTouchNothing) {
-  struct Case {
-    std::vector<std::string> args;
-    std::string input;
-    std::string message;
-  };
-  const std::vector<Case> cases = {
-      {{"--frobnicate", "site"}, "pw\n", "unknown option '--frobnicate'"},
-      {{"--protect", "--restore", "site"},
-       "pw\n",
-       "--protect and --restore cannot be used together"},
-      {{"--password-stdin"}, "pw\n", "no PATH given"},
-      {{"--password-stdin", "site", "nowhere.htm"}, "pw\n", "nowhere.htm: no such file or folder"},
-      {{"--password-stdin", "site"}, "", "no password on standard input"},
-      {{"site"}, "pw\n", "no terminal to ask the password on; use --password-stdin"},
-      {{"--password-stdin", "site"},
-       "\xE2\x82\xAC\xE2\x84\x96\n",
-       "the password holds U+2116 (\xE2\x84\x96), a character that Windows-1252 lacks"},
-  };
-  const auto before = files.files;
-  for (const Case& c : cases) {
-    console.input = c.input;
-    EXPECT_EQ(Run(c.args), kExitUsage) << c.message;
-    EXPECT_EQ(console.err, "kelvara-cli: " + c.message + kUsageEnd);
-    EXPECT_EQ(console.out, "");
-    EXPECT_EQ(files.files, before) << c.message;
-  }
-  EXPECT_TRUE(console.prompts.empty());
-}
-
 TEST_F(CommandLineTest, EveryBadPathIsNamedBeforeAnyPasswordIsRead) {
   console.input = "pw\n";
   EXPECT_EQ(Run({"--password-stdin", "gone.htm", "site", "also/gone"}), kExitUsage);
@@ -187,41 +139,6 @@ TEST_F(CommandLineTest, PasswordStdinWinsOverTheTerminal) {
   EXPECT_TRUE(console.prompts.empty());
 }
 
-TEST_F(CommandLineTest, EmptyPasswordIsTheZeroByteKey) {
-  ASSERT_EQ(RunWith("\n", {"site/a.htm"}), kExitSuccess);
-  // With the key 0 the hex text is the title's own bytes.
-  EXPECT_NE(files.files.at("site/a.htm").find("VetrakSetTitle(\"486F6D65\");"), std::string::npos);
-  const PageCipher zero{std::string(1, '\0')};
-  EXPECT_EQ(RestorePage("site/a.htm", zero, files), "");
-}
-
-TEST_F(CommandLineTest, Utf8PasswordIsTheSameKeyAsItsWindows1252Bytes) {
-  ASSERT_EQ(RunWith("caf\xC3\xA9 au lait\n", {"site/a.htm"}), kExitSuccess);
-  const PageCipher ansi{"caf\xE9 au lait"};
-  EXPECT_NE(
-      files.files.at("site/a.htm").find("VetrakSetTitle(\"" + ansi.EncodeHex("Home") + "\");"),
-      std::string::npos);
-  // Given in Windows-1252 already, it is taken byte for byte and restores the page.
-  ASSERT_EQ(RunWith("caf\xE9 au lait\n", {"site/a.htm"}), kExitSuccess);
-  EXPECT_NE(files.files.at("site/a.htm").find("<title>Home</title>"), std::string::npos);
-}
-
-TEST_F(CommandLineTest, APageNamedAgainIsRunOnce) {
-  ASSERT_EQ(RunWith("pw\n", {"site/a.htm", "site", "site//a.htm", "site/./a.htm"}), kExitSuccess);
-  EXPECT_EQ(console.out,
-            "site/a.htm: File is now protected by Kelvara\n"
-            "site/sub/b.html: File is now protected by Kelvara\n");
-  EXPECT_TRUE(IsProtected("site/a.htm"));
-}
-
-TEST_F(CommandLineTest, AFolderWithoutPagesIsNoFailure) {
-  files.folders.insert("empty");
-  ASSERT_EQ(RunWith("pw\n", {"empty"}), kExitSuccess);
-  EXPECT_EQ(console.out, "");
-  EXPECT_EQ(console.err, "kelvara-cli: no .htm or .html pages found\n");
-  EXPECT_EQ(console.inputRead, 0u);
-}
-
 TEST_F(CommandLineTest, ProgressForLongBatchesOnATerminalOnly) {
   for (int i = 0; i < 21; ++i) files.files["site/p" + std::to_string(100 + i) + ".htm"] = kPlain;
   console.errorIsTerminal = true;
@@ -235,14 +152,6 @@ TEST_F(CommandLineTest, ProgressForLongBatchesOnATerminalOnly) {
   console.errorIsTerminal = false;
   ASSERT_EQ(RunWith("pw\n", {"site"}), kExitSuccess);
   EXPECT_EQ(console.err, "");
-}
-
-TEST_F(CommandLineTest, HelpAndVersion) {
-  EXPECT_EQ(Run({"--help", "--bogus"}), kExitSuccess);
-  EXPECT_EQ(console.out.rfind(kUsageLine, 0), 0u);
-  EXPECT_EQ(console.err, "");
-  EXPECT_EQ(Run({"--version"}), kExitSuccess);
-  EXPECT_EQ(console.out, std::string("kelvara-cli ") + KELVARA_VERSION + "\n");
 }
 
 TEST_F(CommandLineTest, AnOutcomeThatCannotBeWrittenIsNoSuccess) {
