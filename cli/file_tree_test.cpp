@@ -7,11 +7,11 @@
 #include <fstream>
 #include <random>
 
-#include "cli/page_files.h"
 #include "cli/page_list.h"
 #include "cli/page_run.h"
 #include "protect/protect_page.h"
 #include "restore/restore_page.h"
+#include "text/real_file_system.h"
 
 namespace kelvara::cli {
 namespace {
@@ -91,19 +91,19 @@ TEST_F(RealFileTreeTest, WalksARealFolder) {
 TEST_F(RealFileTreeTest, PagesNamedRelativeToTheCurrentFolderAreRewritten) {
   const fs::path before = fs::current_path();
   fs::current_path(folder);
-  const auto files = MakePageFiles();
-  TagScanner scanner(*files);
+  RealFileSystem files;
+  TagScanner scanner(files);
   const PageCipher cipher("pw");
   for (const std::string path : {"top.htm", "d/page.htm", "d/sub/../page.htm"}) {
     std::ofstream(path, std::ios::binary)
         << "<html>\r\n<head>\r\n</head>\r\n<body>\r\nHi\r\n</body>\r\n</html>\r\n";
-    EXPECT_EQ(RunPage(path, Mode::kAuto, cipher, scanner, *files).text, kProtectedText) << path;
+    EXPECT_EQ(RunPage(path, Mode::kAuto, cipher, scanner, files).text, kProtectedText) << path;
     std::string bytes;
-    EXPECT_TRUE(files->Read(path, bytes));
+    EXPECT_TRUE(files.Read(path, bytes));
     // A page without a title is titled with its name as given.
     EXPECT_NE(bytes.find(cipher.EncodeHex(path)), std::string::npos) << path;
     EXPECT_TRUE(fs::exists(path + ".original")) << path;
-    EXPECT_EQ(RunPage(path, Mode::kAuto, cipher, scanner, *files).text, kRestoredText) << path;
+    EXPECT_EQ(RunPage(path, Mode::kAuto, cipher, scanner, files).text, kRestoredText) << path;
     EXPECT_TRUE(fs::exists(path + ".protected")) << path;
   }
   fs::current_path(before);

@@ -23,12 +23,6 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 class PosixOutputFile final : public OutputFile {
  public:
   explicit PosixOutputFile(int fd) : fd_(fd) {}
@@ -130,14 +124,11 @@ bool RealFileSystem::Replace(const std::string& replacement, const std::string& 
     // Keeps the page's owner where we may; only root can give files away.
     if (::chown(replacement.c_str(), info.st_uid, info.st_gid) != 0 && errno != EPERM) return false;
   }
-  if (::rename(replacement.c_str(), target.c_str()) != 0) return false;
-  // The new name has to reach the disk too, or a crash could bring back the old page.
-  const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder >= 0) {
-    ::fsync(folder);
-    ::close(folder);
-  }
-  return true;
+  // The folder is not synced after the rename: the new page's bytes reached
+  // the disk before it took the page's name, so a crash can at worst bring
+  // back the old page whole, and a sync per page would double the cost of
+  // protecting a folder of pages.
+  return ::rename(replacement.c_str(), target.c_str()) == 0;
 }
 
 void RealFileSystem::Remove(const std::string& path) {

@@ -85,6 +85,19 @@ TEST_F(RealFileSystemTest, AtomicWriteReplacesThePageAndCleansUp) {
   EXPECT_FALSE(fs::exists(folder / "page.htm.kelvara-tmp"));
 }
 
+TEST_F(RealFileSystemTest, PagesNamedRelativeToTheCurrentFolderAreReplaced) {
+  const fs::path before = fs::current_path();
+  fs::current_path(folder);
+  fs::create_directory("sub");
+  for (const std::string path : {"page.htm", "sub/page.htm", "sub/../other.htm"}) {
+    std::ofstream(path, std::ios::binary) << "old";
+    EXPECT_TRUE(WriteFileAtomically(files, path, "new")) << path;
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "new") << path;
+  }
+  fs::current_path(before);
+}
+
 TEST_F(RealFileSystemTest, AtomicWriteIntoAMissingFolderFails) {
   EXPECT_FALSE(WriteFileAtomically(files, PathOf("no/such/page.htm"), "x"));
 }

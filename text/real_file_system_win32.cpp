@@ -36,6 +36,19 @@ class Win32OutputFile final : public OutputFile {
   HANDLE file_;
 };
 
+// The full path, or the path as it is when the system cannot make one.
+std::string FullPath(const std::string& path) {
+  std::string full(MAX_PATH, '\0');
+  for (;;) {
+    const DWORD size =
+        GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (size == 0) return path;
+    const bool fits = size < full.size();
+    full.resize(size);
+    if (fits) return full;
+  }
+}
+
 }  // namespace
 
 bool RealFileSystem::Exists(const std::string& path) {
@@ -96,7 +109,9 @@ std::unique_ptr<OutputFile> RealFileSystem::Create(const std::string& path) {
 bool RealFileSystem::Replace(const std::string& replacement, const std::string& target) {
   if (GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
     // ReplaceFileA keeps the page's attributes, security and creation time.
-    return ReplaceFileA(target.c_str(), replacement.c_str(), nullptr,
+    // It is given full paths: Wine's fails on a relative one without a
+    // backslash ("page.htm", "site/page.htm").
+    return ReplaceFileA(FullPath(target).c_str(), FullPath(replacement).c_str(), nullptr,
                         REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
   }
   return MoveFileExA(replacement.c_str(), target.c_str(),
