@@ -2,38 +2,59 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 
 namespace kelvara {
 namespace {
 
 constexpr std::uint8_t kNotHex = 0xFF;
 
-constexpr std::array<std::uint8_t, 256> MakeHexValues() {
-  std::array<std::uint8_t, 256> values{};
-  values.fill(kNotHex);
-  for (int d = 0; d < 10; ++d) values['0' + d] = static_cast<std::uint8_t>(d);
-  for (int d = 0; d < 6; ++d) {
-    values['A' + d] = static_cast<std::uint8_t>(10 + d);
-    values['a' + d] = static_cast<std::uint8_t>(10 + d);
-  }
-  return values;
-}
-
-constexpr std::array<std::uint8_t, 256> kHexValues = MakeHexValues();
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-std::uint8_t Byte(char c) {
-  return static_cast<std::uint8_t>(c);
+constexpr std::uint8_t HexValue(int c) {
+  if (c >= '0' && c <= '9') return static_cast<std::uint8_t>(c - '0');
+  if (c >= 'A' && c <= 'F') return static_cast<std::uint8_t>(c - 'A' + 10);
+  if (c >= 'a' && c <= 'f') return static_cast<std::uint8_t>(c - 'a' + 10);
+  return kNotHex;
 }
 
 // The value of one or two hex characters: reading stops at the first one that is not a digit.
-std::uint8_t ReadHexPair(char first, char second, bool hasSecond) {
-  const std::uint8_t high = kHexValues[Byte(first)];
+constexpr std::uint8_t ReadHex(int first, int second) {
+  const std::uint8_t high = HexValue(first);
   if (high == kNotHex) return 0;
-  if (!hasSecond) return high;
-  const std::uint8_t low = kHexValues[Byte(second)];
+  const std::uint8_t low = HexValue(second);
   if (low == kNotHex) return high;
   return static_cast<std::uint8_t>(high * 16 + low);
+}
+
+// Pages are mostly hex text, so every pair of characters gets its value from
+// one look-up: 64 KiB, of which the few rows that digits use stay in cache.
+struct PairValues {
+  std::array<std::uint8_t, 65536> value;
+  PairValues() {
+    for (int first = 0; first < 256; ++first) {
+      for (int second = 0; second < 256; ++second)
+        value[first << 8 | second] = ReadHex(first, second);
+    }
+  }
+};
+
+const PairValues& Pairs() {
+  static const auto pairs = std::make_unique<PairValues>();
+  return *pairs;
+}
+
+// The two digits of every byte value, ready to be copied out together.
+constexpr std::array<std::array<char, 2>, 256> MakeDigitPairs() {
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  std::array<std::array<char, 2>, 256> pairs{};
+  for (int v = 0; v < 256; ++v) pairs[v] = {kDigits[v >> 4], kDigits[v & 0x0F]};
+  return pairs;
+}
+
+constexpr std::array<std::array<char, 2>, 256> kDigitPairs = MakeDigitPairs();
+
+std::uint8_t Byte(char c) {
+  return static_cast<std::uint8_t>(c);
 }
 
 }  // namespace
@@ -62,8 +83,8 @@ void PageCipher::AppendEncodedHex(std::string& out, std::string_view text) const
   for (const char c : text) {
     const std::uint8_t value = static_cast<std::uint8_t>(Byte(c) + Byte(key_[k]));
     if (++k == keyLength) k = 0;
-    *digits++ = kHexDigits[value >> 4];
-    *digits++ = kHexDigits[value & 0x0F];
+    std::memcpy(digits, kDigitPairs[value].data(), 2);
+    digits += 2;
   }
 }
 
@@ -73,16 +94,25 @@ std::string PageCipher::EncodeHex(std::string_view text) const {
   return hex;
 }
 
-std::string PageCipher::DecodeHex(std::string_view hex) const {
-  std::string plain((hex.size() + 1) / 2, '\0');
+void PageCipher::AppendDecodedHex(std::string& out, std::string_view hex) const {
+  const std::size_t start = out.size();
+  out.resize(start + (hex.size() + 1) / 2);
+  char* plain = out.data() + start;
+  const std::uint8_t* pairValue = Pairs().value.data();
   const std::size_t keyLength = key_.size();
   std::size_t k = 0;
-  for (std::size_t i = 0, o = 0; i < hex.size(); i += 2, ++o) {
-    const bool hasSecond = i + 1 < hex.size();
-    const std::uint8_t value = ReadHexPair(hex[i], hasSecond ? hex[i + 1] : '\0', hasSecond);
-    plain[o] = static_cast<char>(value + 256 - Byte(key_[k]));
+  std::size_t i = 0;
+  for (; i + 1 < hex.size(); i += 2) {
+    const std::uint8_t value = pairValue[Byte(hex[i]) << 8 | Byte(hex[i + 1])];
+    *plain++ = static_cast<char>(value - Byte(key_[k]));
     if (++k == keyLength) k = 0;
   }
+  if (i < hex.size()) *plain = static_cast<char>(ReadHex(Byte(hex[i]), -1) - Byte(key_[k]));
+}
+
+std::string PageCipher::DecodeHex(std::string_view hex) const {
+  std::string plain;
+  AppendDecodedHex(plain, hex);
   return plain;
 }
 

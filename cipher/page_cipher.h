@@ -33,6 +33,8 @@ class PageCipher {
   // not start with a digit reads as 0, one whose second character is not a
   // digit as its first digit; a last single digit is read by itself.
   std::string DecodeHex(std::string_view hex) const;
+  // The same, appended to `out`, for readers that collect a whole page.
+  void AppendDecodedHex(std::string& out, std::string_view hex) const;
 
  private:
   std::string key_;

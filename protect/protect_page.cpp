@@ -104,8 +104,12 @@ bool IsProtectedPage(TagScanner& scanner, const std::string& path) {
   return scanner.FindTag(path, "title", 1) && scanner.TagContent() == kProductName;
 }
 
-void RemoveElements(std::string& text, std::string_view open, std::string_view close) {
-  std::string lower = LowerAnsi(text);
+namespace {
+
+// RemoveElements on a text whose lower-cased twin the caller already holds;
+// the twin is kept in step, so that it can serve the next removal too.
+void RemoveElements(std::string& text, std::string& lower, std::string_view open,
+                    std::string_view close) {
   if (lower.find(open) == kNone) return;
 
   // Compacts in place in one pass: text[0, kept) is what stays, text[next, n)
@@ -143,6 +147,14 @@ void RemoveElements(std::string& text, std::string_view open, std::string_view c
     next = end == kNone ? n : end + close.size();
   }
   text.resize(kept);
+  lower.resize(kept);
+}
+
+}  // namespace
+
+void RemoveElements(std::string& text, std::string_view open, std::string_view close) {
+  std::string lower = LowerAnsi(text);
+  RemoveElements(text, lower, open, close);
 }
 
 std::string ExtractPage(TagScanner& scanner, const std::string& selectedFile, PageParts& parts) {
@@ -157,8 +169,9 @@ std::string ExtractPage(TagScanner& scanner, const std::string& selectedFile, Pa
   parts.bodyText = scanner.TagContent();
   parts.bodyAttributes = scanner.TagAttributes();
   // Scripts go first, so that a script holding comment markers goes whole.
-  RemoveElements(parts.bodyText, "<script", "</script>");
-  RemoveElements(parts.bodyText, "<!--", "-->");
+  std::string lowerBody = LowerAnsi(parts.bodyText);
+  RemoveElements(parts.bodyText, lowerBody, "<script", "</script>");
+  RemoveElements(parts.bodyText, lowerBody, "<!--", "-->");
   return {};
 }
 

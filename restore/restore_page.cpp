@@ -22,7 +22,7 @@ std::string_view CallHex(std::string_view line) {
 // Body lines that the right password gives come from the lines of a file, so
 // they never hold a line break or an end-of-file byte.
 bool CannotBeBodyLine(std::string_view line) {
-  return line.find_first_of("\r\x1A") != kNone;
+  return line.find('\r') != kNone || line.find('\x1A') != kNone;
 }
 
 // The attribute text of the body line, given the line from its 7th character
@@ -71,9 +71,11 @@ std::string ReadProtectedPage(std::string_view bytes, const PageCipher& cipher, 
   for (;;) {
     if (!nextTrimmed()) return damaged;
     if (line == format::kMainEnd) break;
-    const std::string bodyLine = cipher.DecodeHex(CallHex(line));
-    wrongPassword = wrongPassword || CannotBeBodyLine(bodyLine);
-    parts.bodyText.append(bodyLine).append(kCrLf);
+    const std::size_t start = parts.bodyText.size();
+    cipher.AppendDecodedHex(parts.bodyText, CallHex(line));
+    wrongPassword =
+        wrongPassword || CannotBeBodyLine(std::string_view(parts.bodyText).substr(start));
+    parts.bodyText.append(kCrLf);
   }
 
   do {

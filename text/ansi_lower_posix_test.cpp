@@ -24,5 +24,22 @@ TEST(LowerAnsiWestern, FollowsWindows1252) {
   EXPECT_EQ(Lower(0x80), 0x80);
 }
 
+TEST(LowerAnsiWestern, LowersLongTextsLikeSingleBytes) {
+  std::string text;
+  for (int round = 0; round < 3; ++round) {
+    for (int c = 0; c < 256; ++c) text.push_back(static_cast<char>((c * 37 + round) & 0xFF));
+    text += "ASCII ONLY STRETCH, LONG ENOUGH FOR SEVERAL WORDS @[`{";
+  }
+  for (std::size_t start = 0; start < 8; ++start) {
+    std::string lowered = text.substr(start);
+    LowerAnsiInPlace(lowered.data(), lowered.size());
+    for (std::size_t i = 0; i < lowered.size(); ++i) {
+      ASSERT_EQ(static_cast<unsigned char>(lowered[i]),
+                Lower(static_cast<unsigned char>(text[start + i])))
+          << "byte " << i << " from " << start;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kelvara
