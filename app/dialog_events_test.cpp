@@ -95,7 +95,8 @@ TEST(RunState, PasswordAndMatchArriveAsOneSnapshot) {
     std::thread worker([&] { got = state.WaitForMatch(); });
     std::thread gui([&] {
       for (int i = 0; i < 6 * 37; ++i) {  // ends on a match
-        const std::string typed = "p" + std::to_string(i);
+        std::string typed = "p";
+        typed += std::to_string(i);
         ChangeStep(state, typed, i % 37 == 36 ? typed : "x");
       }
     });

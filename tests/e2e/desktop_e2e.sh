@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs Kelvara.exe under Wine on a private virtual display, on scratch copies
+# Runs Kelvara.exe under Wine on a virtual display (with_xvfb.sh makes a
+# private one, with a Wine prefix of its own), on scratch copies
 # of pages, and drives it from outside: the driver program (under the same
 # Wine) finds the dialog by its caption and the controls by identifier, and
 # xdotool types real keystrokes.
@@ -14,16 +15,14 @@ exe=$1 driver_exe=$2 protect_tool=$3 src=$4 out=$5
 wine_run=$src/cmake/wine-run.sh
 sample=$src/examples/sample.htm
 
-for tool in Xvfb xdotool xwininfo xprop import convert wine; do
+for tool in xdotool xwininfo xprop import convert wine; do
   command -v "$tool" >/dev/null || { echo "missing $tool: run scripts/install-deps.sh windows gui"; exit 1; }
 done
-export KELVARA_WINEPREFIX=${KELVARA_WINEPREFIX:-$(dirname "$out")/../wineprefix}
 
 mkdir -p "$out"
 work=$(mktemp -d "$out/run.XXXXXX")
 failures=0
 kelvara=""
-xvfb=""
 ok() { echo "ok: $*"; }
 fail() {
   echo "FAIL: $*"
@@ -36,18 +35,12 @@ check() { # check DESCRIPTION COMMAND...
 }
 cleanup() {
   [[ -n $kelvara ]] && kill "$kelvara" 2>/dev/null
-  [[ -n $xvfb ]] && kill "$xvfb" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-# A display of our own: Xvfb picks a free number and tells it.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
-[[ -s $work/display ]] || { echo "FAIL: Xvfb did not start"; exit 1; }
-export DISPLAY=:$(cat "$work/display")
-echo "virtual display $DISPLAY"
+[[ -n ${DISPLAY:-} ]] || { echo "no display: run this through with_xvfb.sh"; exit 1; }
+echo "display $DISPLAY, Wine prefix $KELVARA_WINEPREFIX"
 
 winpath() {
   local p=${1//\//\\}
@@ -92,8 +85,9 @@ start_kelvara() { # start_kelvara [PAGE]
     sleep 0.05
   done
   if [[ -z $xid ]]; then
+    # Nothing after this could work: stop rather than wait out every check.
     fail "dialog did not appear"
-    return 1
+    exit 1
   fi
   echo "dialog visible $(($(now_ms) - start)) ms after the process started"
 }
