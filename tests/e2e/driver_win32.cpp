@@ -27,7 +27,8 @@ constexpr char kCaptionStart[] = " Kelvara [";
 constexpr char kOpenTitle[] = "Kelvara - Select file to encrypt/decrypt";
 constexpr int kImage = 1001, kPassword = 1002, kConfirm = 1003, kPrompt = 1004, kMatch = 1005;
 // Controls of the standard Open dialog.
-constexpr int kFileNameCombo = 0x47c, kFileNameEdit = 0x480, kFileTypeCombo = 0x470;
+constexpr int kFileNameCombo = 0x47c, kFileNameEdit = 0x480, kFileTypeCombo = 0x470,
+              kLookInCombo = 0x471;
 
 bool failed = false;
 // When a text check last saw what it waited for: the self-closing is timed from it.
@@ -259,8 +260,9 @@ HWND FindControl(HWND parent, int id) {
   return search.found;
 }
 
-// Waits for the Open dialog and checks where and how it came up.
-HWND CheckOpenDialog(HWND dialog) {
+// Waits for the Open dialog and checks where and how it came up: it must
+// start in the program's own folder, whose name is given.
+HWND CheckOpenDialog(HWND dialog, const std::string& folderName) {
   HWND open = WaitFor(IsOpenTitle, 20000);
   Check(open != nullptr, "Open dialog shown");
   if (open == nullptr) return nullptr;
@@ -275,11 +277,14 @@ HWND CheckOpenDialog(HWND dialog) {
   Check(!IsWindowEnabled(dialog), "main dialog disabled while the Open dialog is up");
   HWND types = FindControl(open, kFileTypeCombo);
   Check(types != nullptr && Text(types).rfind("HTML", 0) == 0, "filter \"" + Text(types) + "\"");
+  HWND lookIn = FindControl(open, kLookInCombo);
+  Check(lookIn != nullptr && Text(lookIn) == folderName,
+        "starts in the folder \"" + Text(lookIn) + "\"");
   return open;
 }
 
-void ChooseInOpenDialog(HWND dialog, const std::string& path) {
-  HWND open = CheckOpenDialog(dialog);
+void ChooseInOpenDialog(HWND dialog, const std::string& folderName, const std::string& path) {
+  HWND open = CheckOpenDialog(dialog, folderName);
   if (open == nullptr) return;
   HWND name = FindControl(open, kFileNameCombo);
   if (name == nullptr) name = FindControl(open, kFileNameEdit);
@@ -290,8 +295,8 @@ void ChooseInOpenDialog(HWND dialog, const std::string& path) {
                reinterpret_cast<LPARAM>(GetDlgItem(open, IDOK)));
 }
 
-void CancelOpenDialog(HWND dialog) {
-  HWND open = CheckOpenDialog(dialog);
+void CancelOpenDialog(HWND dialog, const std::string& folderName) {
+  HWND open = CheckOpenDialog(dialog, folderName);
   if (open != nullptr) PostMessageA(open, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
 }
 
@@ -323,10 +328,10 @@ void Run(HWND& dialog, const Args& args) {
     PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
   } else if (command == "gone") {
     WaitGone(dialog, Number(args, 1), Number(args, 2), Number(args, 3));
-  } else if (command == "choose" && args.size() >= 2) {
-    ChooseInOpenDialog(dialog, args[1]);
-  } else if (command == "cancel") {
-    CancelOpenDialog(dialog);
+  } else if (command == "choose" && args.size() >= 3) {
+    ChooseInOpenDialog(dialog, args[1], args[2]);
+  } else if (command == "cancel" && args.size() >= 2) {
+    CancelOpenDialog(dialog, args[1]);
   } else {
     Check(false, "unknown command " + command);
   }
