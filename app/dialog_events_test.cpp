@@ -10,7 +10,6 @@
 #include <string>
 #include <thread>
 
-#include "app/main_dialog.h"
 #include "app/recording_dialog.h"
 #include "app/run_worker.h"
 #include "text/memory_file_system.h"
@@ -168,13 +167,6 @@ TEST(RunState, TimerGoesOnWhileThePageIsBeingProtected) {
   EXPECT_TRUE(TimerStep(phase, state).endDialog);
   worker.join();
   EXPECT_NE(files.files[page].find("VetrakMain"), std::string::npos);  // written whole
-}
-
-TEST(DialogCaption, NameThenCreditInBrackets) {
-  const std::string caption = DialogCaption();
-  EXPECT_TRUE(caption.starts_with(" Kelvara ["));
-  EXPECT_TRUE(caption.ends_with("]"));
-  EXPECT_GT(caption.size(), std::string_view(" Kelvara []").size());
 }
 
 }  // namespace

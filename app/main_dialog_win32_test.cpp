@@ -110,12 +110,6 @@ TEST_F(MainDialogTest, TimerBouncesTheImageAndEndsAfterRunFinished) {
   EXPECT_FALSE(IsWindow(dialog));
 }
 
-TEST_F(MainDialogTest, EnterAndEscDoNothing) {
-  SendMessageA(dialog, WM_COMMAND, IDOK, 0);
-  SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-  EXPECT_TRUE(IsWindow(dialog));
-}
-
 TEST_F(MainDialogTest, CloseDuringTheRewriteWaitsForTheTickAfterIt) {
   ASSERT_TRUE(context.state.BeginRewrite());
   SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
