@@ -194,50 +194,11 @@ std::string ProgramFolder() {
   return folder;
 }
 
-// The platform's files, with one difference: Wine's ReplaceFileA refuses
-// relative paths (ERROR_DIRECTORY), which a page named on the command line
-// usually is. Full paths work everywhere, so the replace step gets them.
-class PageFiles final : public FileSystem {
- public:
-  bool Exists(const std::string& path) override { return real_.Exists(path); }
-  bool Read(const std::string& path, std::string& bytes) override {
-    return real_.Read(path, bytes);
-  }
-  bool IsReadOnly(const std::string& path) override { return real_.IsReadOnly(path); }
-  bool Copy(const std::string& from, const std::string& to) override {
-    return real_.Copy(from, to);
-  }
-  std::string ResolveLink(const std::string& path) override { return real_.ResolveLink(path); }
-  std::unique_ptr<OutputFile> Create(const std::string& path) override {
-    return real_.Create(path);
-  }
-  bool Replace(const std::string& replacement, const std::string& target) override {
-    return real_.Replace(FullPath(replacement), FullPath(target));
-  }
-  void Remove(const std::string& path) override { real_.Remove(path); }
-
- private:
-  static std::string FullPath(const std::string& path) {
-    std::string full(MAX_PATH, '\0');
-    DWORD length =
-        GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (length >= full.size()) {
-      full.resize(length);
-      length =
-          GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    }
-    if (length == 0 || length >= full.size()) return path;
-    full.resize(length);
-    return full;
-  }
-  RealFileSystem real_;
-};
-
 DWORD WINAPI WorkerThread(void* parameter) {
   DialogContext& context = *static_cast<DialogContext*>(parameter);
   const HRESULT com = CoInitialize(nullptr);
   Win32MainDialog dialog(context);
-  PageFiles files;
+  RealFileSystem files;
   RunContext run{dialog, context.state, files, context.commandLineTail,
                  [](std::chrono::milliseconds pause) { Sleep(static_cast<DWORD>(pause.count())); }};
   const int status = RunWorker(run);

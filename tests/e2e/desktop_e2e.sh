@@ -194,6 +194,24 @@ driver close -- gone 5000
 finish_kelvara 10
 check "refused page unchanged" cmp "$work/nohead-before.htm" "$work/nohead.htm"
 
+echo "== a page named by a relative path"
+# Started from the page's own folder, as a user in a console would.
+printf '<html>\r\n<head>\r\n<title>Here</title>\r\n</head>\r\n<body>\r\n<p>Text</p>\r\n</body>\r\n</html>\r\n' >"$work/here.htm"
+(cd "$work" && exec "$wine_run" "$exe" here.htm) &
+kelvara=$!
+for _ in $(seq 600); do
+  xid=$(xdotool search --onlyvisible --name '^ Kelvara \[' 2>/dev/null | head -1)
+  [[ -n $xid ]] && break
+  sleep 0.05
+done
+type_text "rel"
+keys key Tab
+driver_bg text 1005 "Passwords match" 20000 -- text 1004 "File is now protected by Kelvara"
+type_text "rel"
+driver_wait
+finish_kelvara 10
+check "relative page protected" grep -q '<title>Kelvara</title>' "$work/here.htm"
+
 echo "== Alt+F4 while waiting for the password"
 cp "$sample" "$work/closed.htm"
 start_kelvara "$work/closed.htm"
