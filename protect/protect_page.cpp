@@ -75,14 +75,13 @@ void AppendCallLine(std::string& page, std::string_view call, std::string_view p
 // The head's content with its first "<title>" ... "</title>" cut out; only
 // those exact markers count, in any letter case.
 std::string HeadExtra(std::string_view headContent) {
-  const std::string lower = LowerAnsi(headContent);
-  constexpr std::string_view kOpen = "<title>";
-  constexpr std::string_view kClose = "</title>";
-  const std::size_t open = lower.find(kOpen);
-  const std::size_t close = lower.find(kClose);
+  const CaselessPattern titleStart("<title>");
+  const CaselessPattern titleEnd("</title>");
+  const std::size_t open = titleStart.Find(headContent);
+  const std::size_t close = titleEnd.Find(headContent);
   if (open == kNone || close == kNone) return std::string(headContent);
   std::string extra(headContent.substr(0, open));
-  extra.append(headContent.substr(close + kClose.size()));
+  extra.append(headContent.substr(close + titleEnd.Size()));
   return extra;
 }
 
@@ -104,57 +103,42 @@ bool IsProtectedPage(TagScanner& scanner, const std::string& path) {
   return scanner.FindTag(path, "title", 1) && scanner.TagContent() == kProductName;
 }
 
-namespace {
-
-// RemoveElements on a text whose lower-cased twin the caller already holds;
-// the twin is kept in step, so that it can serve the next removal too.
-void RemoveElements(std::string& text, std::string& lower, std::string_view open,
-                    std::string_view close) {
-  if (lower.find(open) == kNone) return;
+void RemoveElements(std::string& text, std::string_view open, std::string_view close) {
+  const CaselessPattern opening(open);
+  const CaselessPattern closing(close);
+  if (opening.Find(text) == kNone) return;
 
   // Compacts in place in one pass: text[0, kept) is what stays, text[next, n)
-  // is still to be read; `lower` moves in step with `text`.
+  // is still to be read.
   const std::size_t n = text.size();
   std::size_t kept = 0;
   std::size_t next = 0;
-  auto move = [&](std::size_t to, std::size_t from, std::size_t count) {
-    std::memmove(text.data() + to, text.data() + from, count);
-    std::memmove(lower.data() + to, lower.data() + from, count);
-  };
   std::string window;
   for (;;) {
     // A cut can join the bytes on either side of it into a new opening
     // marker, which the next search from the start would find first. Its
     // kept bytes go back to the unread side, so that it is cut like any other.
-    const std::size_t tail = std::min(kept, open.size() - 1);
+    const std::size_t tail = std::min(kept, opening.Size() - 1);
     if (tail > 0 && next < n) {
-      window.assign(lower, kept - tail, tail);
-      window.append(lower, next, open.size() - 1);
-      const std::size_t at = window.find(open);
+      window.assign(text, kept - tail, tail);
+      window.append(text, next, opening.Size() - 1);
+      const std::size_t at = opening.Find(window);
       if (at != kNone && at < tail) {
         const std::size_t back = tail - at;
-        move(next - back, kept - back, back);
+        std::memmove(text.data() + next - back, text.data() + kept - back, back);
         kept -= back;
         next -= back;
       }
     }
-    const std::size_t start = std::string_view(lower).find(open, next);
+    const std::size_t start = opening.Find(text, next);
     const std::size_t stop = start == kNone ? n : start;
-    move(kept, next, stop - next);
+    std::memmove(text.data() + kept, text.data() + next, stop - next);
     kept += stop - next;
     if (start == kNone) break;
-    const std::size_t end = std::string_view(lower).find(close, start);
-    next = end == kNone ? n : end + close.size();
+    const std::size_t end = closing.Find(text, start);
+    next = end == kNone ? n : end + closing.Size();
   }
   text.resize(kept);
-  lower.resize(kept);
-}
-
-}  // namespace
-
-void RemoveElements(std::string& text, std::string_view open, std::string_view close) {
-  std::string lower = LowerAnsi(text);
-  RemoveElements(text, lower, open, close);
 }
 
 std::string ExtractPage(TagScanner& scanner, const std::string& selectedFile, PageParts& parts) {
@@ -166,19 +150,16 @@ std::string ExtractPage(TagScanner& scanner, const std::string& selectedFile, Pa
   if (EndsHeadEarly(parts.headExtra)) return std::string(kHeadMalformed);
 
   if (!scanner.FindTag(selectedFile, "body", 1)) return std::string(kBodyMissing);
-  parts.bodyText = scanner.TagContent();
   parts.bodyAttributes = scanner.TagAttributes();
+  parts.bodyText = scanner.TakeTagContent();
   // Scripts go first, so that a script holding comment markers goes whole.
-  std::string lowerBody = LowerAnsi(parts.bodyText);
-  RemoveElements(parts.bodyText, lowerBody, "<script", "</script>");
-  RemoveElements(parts.bodyText, lowerBody, "<!--", "-->");
+  RemoveElements(parts.bodyText, "<script", "</script>");
+  RemoveElements(parts.bodyText, "<!--", "-->");
   return {};
 }
 
-std::string BuildProtectedPage(const PageParts& parts, const PageCipher& cipher) {
-  std::string page;
-  page.reserve(2048 + 2 * (parts.titleText.size() + parts.bodyText.size()) +
-               parts.headExtra.size() + parts.bodyAttributes.size());
+void WriteProtectedPage(const PageParts& parts, const PageCipher& cipher, PageSink& sink) {
+  std::string& page = sink.Text();
   for (const std::string_view line : kDecoderHead) AppendLine(page, line);
   AppendCallLine(page, protected_format::kTitleCall, parts.titleText, cipher);
 
@@ -188,7 +169,10 @@ std::string BuildProtectedPage(const PageParts& parts, const PageCipher& cipher)
   for (std::size_t from = 0;;) {
     const std::size_t lineEnd = body.find(kCrLf, from);
     const std::string_view piece = body.substr(from, lineEnd == kNone ? kNone : lineEnd - from);
-    if (!IsBlank(piece)) AppendCallLine(page, protected_format::kBodyCall, piece, cipher);
+    if (!IsBlank(piece)) {
+      AppendCallLine(page, protected_format::kBodyCall, piece, cipher);
+      sink.Pass();
+    }
     if (lineEnd == kNone) break;
     from = lineEnd + kCrLf.size();
   }
@@ -196,12 +180,20 @@ std::string BuildProtectedPage(const PageParts& parts, const PageCipher& cipher)
   AppendLine(page, "  }");
   AppendLine(page, "");
   AppendLine(page, protected_format::kScriptEnd);
-  if (!parts.headExtra.empty()) AppendLine(page, parts.headExtra);
+  if (!parts.headExtra.empty()) {
+    sink.Write(parts.headExtra);
+    sink.Write(kCrLf);
+  }
   AppendLine(page, protected_format::kHeadEnd);
   page.append(protected_format::kBodyStart).append(parts.bodyAttributes);
   page.append(protected_format::kLoadAttribute).append(protected_format::kBodyRest).append(kCrLf);
   AppendLine(page, "</html>");
-  return page;
+}
+
+std::string BuildProtectedPage(const PageParts& parts, const PageCipher& cipher) {
+  PageSink page;
+  WriteProtectedPage(parts, cipher, page);
+  return std::move(page.Text());
 }
 
 std::string ProtectPage(const std::string& selectedFile, const PageCipher& cipher,
@@ -209,8 +201,8 @@ std::string ProtectPage(const std::string& selectedFile, const PageCipher& ciphe
   PageParts parts;
   std::string reason = ExtractPage(scanner, selectedFile, parts);
   if (!reason.empty()) return reason;
-  const std::string page = BuildProtectedPage(parts, cipher);
-  reason = RewritePage(files, selectedFile, selectedFile + std::string(kOriginalSuffix), page);
+  reason = RewritePage(files, selectedFile, selectedFile + std::string(kOriginalSuffix),
+                       [&](PageSink& sink) { WriteProtectedPage(parts, cipher, sink); });
   // The cached scan text no longer describes the page once it is rewritten.
   if (reason.empty()) scanner.ForgetCache();
   return reason;

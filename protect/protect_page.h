@@ -6,6 +6,7 @@
 #include "cipher/page_cipher.h"
 #include "scan/tag_scanner.h"
 #include "text/file_system.h"
+#include "text/page_file.h"
 
 namespace kelvara {
 
@@ -45,6 +46,7 @@ std::string ExtractPage(TagScanner& scanner, const std::string& selectedFile, Pa
 void RemoveElements(std::string& text, std::string_view open, std::string_view close);
 
 // The protected page, byte for byte, with its decoder script.
+void WriteProtectedPage(const PageParts& parts, const PageCipher& cipher, PageSink& sink);
 std::string BuildProtectedPage(const PageParts& parts, const PageCipher& cipher);
 
 // Protects the page in place: extracts its parts, keeps a backup copy of the

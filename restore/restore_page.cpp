@@ -101,18 +101,31 @@ std::string ReadProtectedPage(std::string_view bytes, const PageCipher& cipher, 
   return {};
 }
 
+void WritePlainPage(const PageParts& parts, PageSink& page) {
+  page.Write("<html>\r\n<head>\r\n<title>");
+  page.Write(parts.titleText);
+  page.Write("</title>\r\n");
+  if (!parts.headExtra.empty()) {
+    page.Write(parts.headExtra);
+    page.Write(kCrLf);
+  }
+  page.Write("</head>\r\n<body");
+  if (!parts.bodyAttributes.empty()) {
+    page.Write(" ");
+    page.Write(parts.bodyAttributes);
+  }
+  page.Write(">\r\n");
+  if (!parts.bodyText.empty()) {
+    page.Write(parts.bodyText);
+    page.Write(kCrLf);
+  }
+  page.Write("</body>\r\n</html>\r\n");
+}
+
 std::string BuildPlainPage(const PageParts& parts) {
-  std::string page;
-  page.reserve(128 + parts.titleText.size() + parts.headExtra.size() + parts.bodyAttributes.size() +
-               parts.bodyText.size());
-  page.append("<html>\r\n<head>\r\n<title>").append(parts.titleText).append("</title>\r\n");
-  if (!parts.headExtra.empty()) page.append(parts.headExtra).append(kCrLf);
-  page.append("</head>\r\n<body");
-  if (!parts.bodyAttributes.empty()) page.append(" ").append(parts.bodyAttributes);
-  page.append(">\r\n");
-  if (!parts.bodyText.empty()) page.append(parts.bodyText).append(kCrLf);
-  page.append("</body>\r\n</html>\r\n");
-  return page;
+  PageSink page;
+  WritePlainPage(parts, page);
+  return std::move(page.Text());
 }
 
 std::string RestorePage(const std::string& selectedFile, const PageCipher& cipher,
@@ -122,9 +135,9 @@ std::string RestorePage(const std::string& selectedFile, const PageCipher& ciphe
   PageParts parts;
   std::string reason = ReadProtectedPage(bytes, cipher, parts);
   if (!reason.empty()) return reason;
-  bytes = BuildPlainPage(parts);
-  return std::string(
-      RewritePage(files, selectedFile, selectedFile + std::string(kProtectedSuffix), bytes));
+  std::string().swap(bytes);  // the protected page is read; its memory can go
+  return std::string(RewritePage(files, selectedFile, selectedFile + std::string(kProtectedSuffix),
+                                 [&parts](PageSink& sink) { WritePlainPage(parts, sink); }));
 }
 
 }  // namespace kelvara

@@ -22,6 +22,7 @@ inline constexpr std::string_view kProtectedSuffix = ".protected";
 std::string ReadProtectedPage(std::string_view bytes, const PageCipher& cipher, PageParts& parts);
 
 // The plain page of fixed shape that a restored page becomes.
+void WritePlainPage(const PageParts& parts, PageSink& page);
 std::string BuildPlainPage(const PageParts& parts);
 
 // Restores the protected page in place. The protected page is first copied

@@ -1,35 +1,27 @@
 #include "scan/tag_scanner.h"
 
-#include "text/line_reader.h"
-#include "text/text.h"
+#include <algorithm>
 
 namespace kelvara {
 namespace {
 
-constexpr std::string_view kScriptWriteMarker = ".document.write";
 constexpr std::size_t kNone = std::string::npos;
+// The scan text grows at least by this much, or by its own size, at a time.
+constexpr std::size_t kScanStep = std::size_t{64} << 10;
 
-// Fills the scan text and its lower-cased twin in one pass over the file.
-void BuildScanTexts(std::string_view fileBytes, std::string& scanText, std::string& lowerText) {
-  scanText.clear();
-  lowerText.clear();
-  scanText.reserve(fileBytes.size() + fileBytes.size() / 16);
-  lowerText.reserve(scanText.capacity());
-  LineReader lines(fileBytes);
+// Appends the scan text of the next lines until it has grown by `atLeast`;
+// false when the lines ran out first.
+bool AppendScanText(LineReader& lines, std::size_t atLeast, std::string& scanText) {
+  const CaselessPattern scriptWrite(".document.write");
+  const std::size_t goal = scanText.size() + atLeast;
   std::string_view line;
-  while (lines.Next(line)) {
+  while (scanText.size() < goal) {
+    if (!lines.Next(line)) return false;
     line = TrimSpaces(line);
-    if (line.empty()) continue;
-    const std::size_t start = lowerText.size();
-    lowerText.append(line);
-    LowerAnsiInPlace(lowerText.data() + start, line.size());
-    if (std::string_view(lowerText).substr(start).find(kScriptWriteMarker) != kNone) {
-      lowerText.resize(start);
-      continue;
-    }
+    if (line.empty() || scriptWrite.Find(line) != kNone) continue;
     scanText.append(line).append(kCrLf);
-    lowerText.append(kCrLf);
   }
+  return true;
 }
 
 }  // namespace
@@ -40,8 +32,9 @@ bool FileExists(FileSystem& files, const std::string& path) {
 
 std::string BuildScanText(std::string_view fileBytes) {
   std::string scanText;
-  std::string lowerText;
-  BuildScanTexts(fileBytes, scanText, lowerText);
+  scanText.reserve(fileBytes.size() + fileBytes.size() / 16);
+  LineReader lines(fileBytes);
+  AppendScanText(lines, kNone, scanText);
   return scanText;
 }
 
@@ -69,18 +62,43 @@ std::string NormaliseAttributes(std::string_view text) {
 void TagScanner::ForgetCache() {
   cached_ = false;
   cachedName_.clear();
+  pageBytes_.clear();
+  unscanned_ = LineReader("");
+  scanned_ = true;
   scanText_.clear();
-  lowerScanText_.clear();
 }
 
 void TagScanner::Load(const std::string& fileName) {
   if (cached_ && cachedName_ == fileName) return;
+  ForgetCache();
   cached_ = true;
   cachedName_ = fileName;
   // A page that cannot be read whole scans as empty, and stays cached as such.
-  std::string bytes;
-  files_.Read(fileName, bytes);
-  BuildScanTexts(bytes, scanText_, lowerScanText_);
+  files_.Read(fileName, pageBytes_);
+  unscanned_ = LineReader(pageBytes_);
+  scanText_.reserve(pageBytes_.size() + pageBytes_.size() / 16);  // address space only, until used
+  scanned_ = false;
+}
+
+bool TagScanner::ScanMore() {
+  if (scanned_) return false;
+  if (!AppendScanText(unscanned_, std::max(kScanStep, scanText_.size()), scanText_)) {
+    scanned_ = true;
+    std::string().swap(pageBytes_);
+  }
+  return true;
+}
+
+std::size_t TagScanner::Search(const CaselessPattern& pattern, std::size_t from) {
+  for (;;) {
+    const std::size_t found = pattern.Find(scanText_, from);
+    if (found != kNone) return found;
+    // A match may yet begin in the last few bytes, once the next line is in.
+    const std::size_t size = scanText_.size();
+    const std::size_t overlap = pattern.Size() > 0 ? pattern.Size() - 1 : 0;
+    if (size > overlap) from = std::max(from, size - overlap);
+    if (!ScanMore()) return kNone;
+  }
 }
 
 bool TagScanner::FindTag(const std::string& fileName, std::string_view tagName, int occurrence) {
@@ -91,21 +109,27 @@ bool TagScanner::FindTag(const std::string& fileName, std::string_view tagName, 
   std::string opening = LowerAnsi(TrimSpaces(tagName));
   if (opening.empty() || opening.front() != '<') opening.insert(opening.begin(), '<');
   if (opening.back() == '>') opening.pop_back();
-  const std::string closing = "</" + opening.substr(1);
+  const CaselessPattern openingMarker(opening);
+  const CaselessPattern closingMarker("</" + opening.substr(1));
 
   Load(fileName);
-  const std::string_view text = scanText_;
-  const std::string_view lower = lowerScanText_;
 
   // p is the position just after the opening marker of the wanted occurrence.
   std::size_t p = 0;
   for (int count = 0; count < occurrence; ++count) {
-    const std::size_t found = lower.find(opening, p);
+    const std::size_t found = Search(openingMarker, p);
     if (found == kNone) return false;
-    p = found + opening.size();
+    p = found + openingMarker.Size();
   }
 
-  const std::size_t close = lower.find(closing, p);
+  const std::size_t close = Search(closingMarker, p);
+  // Once the closing tag is found nothing after it matters: a "/>" or a ">"
+  // beyond it decides the same as none at all.
+  if (close == kNone) {
+    while (ScanMore()) {
+    }
+  }
+  const std::string_view text = std::string_view(scanText_).substr(0, close);
   const std::size_t selfClose = text.find("/>", p);
   if (close == kNone && selfClose == kNone) return false;
 

@@ -4,6 +4,8 @@
 #include <string_view>
 
 #include "text/file_system.h"
+#include "text/line_reader.h"
+#include "text/text.h"
 
 namespace kelvara {
 
@@ -23,9 +25,11 @@ std::string NormaliseAttributes(std::string_view text);
 // HTML parser. It knows only the tag name and the markers "<", ">", "/>" and
 // "</"; comments, scripts and quoted values are not skipped.
 //
-// The scan text of the last page asked for is cached under its file name,
-// so that the mode decision and the three scans of protection read the page
-// once. A page rewritten since must be forgotten with ForgetCache().
+// The page last asked for is cached under its file name, so that the mode
+// decision and the three scans of protection read it once. Its scan text is
+// built only as far as the searches need: the title of a large page is found
+// without scanning the rest. A page rewritten since must be forgotten with
+// ForgetCache().
 class TagScanner {
  public:
   explicit TagScanner(FileSystem& files) : files_(files) {}
@@ -37,17 +41,25 @@ class TagScanner {
 
   const std::string& TagAttributes() const { return tagAttributes_; }
   const std::string& TagContent() const { return tagContent_; }
+  // Hands TagContent() over, leaving it empty: a page's body can be large.
+  std::string TakeTagContent() { return std::move(tagContent_); }
 
   void ForgetCache();
 
  private:
   void Load(const std::string& fileName);
+  // Scans more of the page; false once all of it is in the scan text.
+  bool ScanMore();
+  // The first match of `pattern` at or after `from`, scanning on as needed.
+  std::size_t Search(const CaselessPattern& pattern, std::size_t from);
 
   FileSystem& files_;
   bool cached_ = false;
   std::string cachedName_;
+  std::string pageBytes_;  // the page as read, until all of it is scanned
+  LineReader unscanned_{""};
+  bool scanned_ = true;
   std::string scanText_;
-  std::string lowerScanText_;  // kept beside the scan text so searches never lower-case again
   std::string tagAttributes_;
   std::string tagContent_;
 };

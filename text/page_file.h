@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -13,15 +14,45 @@ inline constexpr std::string_view kWriteFailed = "Write failed; file unchanged."
 // Suffix of the temporary file that a page is written to before it replaces the page.
 inline constexpr std::string_view kTempSuffix = ".kelvara-tmp";
 
-// Writes `bytes` to a temporary file beside `path`, flushes it to disk and
-// then puts it in the page's place in one step, so that the page is either
-// the old one or the new one, never half written. A symbolic link is
-// followed and its target replaced. The temporary file never outlives a failure.
+// Where a page is written to: a file, in slices as the page grows, so that a
+// large page is never held whole; or, without a file, a text in memory.
+class PageSink {
+ public:
+  static constexpr std::size_t kSlice = std::size_t{1} << 20;
+
+  explicit PageSink(OutputFile* file = nullptr) : file_(file) {}
+
+  // The page's next bytes are appended here; Pass() then lets them go.
+  std::string& Text() { return buffer_; }
+  // Writes what was appended once it makes a slice; a sink without a file keeps it.
+  void Pass() {
+    if (file_ != nullptr && buffer_.size() >= kSlice) Flush();
+  }
+  void Write(std::string_view bytes);
+  // Writes everything appended so far; false when any write has failed.
+  bool Flush();
+
+ private:
+  OutputFile* file_;
+  std::string buffer_;
+  bool failed_ = false;
+};
+
+using PageSource = std::function<void(PageSink&)>;
+
+// Writes the page that `source` produces to a temporary file beside `path`,
+// flushes it to disk and then puts it in the page's place in one step, so
+// that the page is either the old one or the new one, never half written. A
+// symbolic link is followed and its target replaced. The temporary file
+// never outlives a failure.
+bool WriteFileAtomically(FileSystem& files, const std::string& path, const PageSource& source);
 bool WriteFileAtomically(FileSystem& files, const std::string& path, std::string_view bytes);
 
 // Rewrites a page safely: a read-only page is refused, then the page is
-// copied to `backupPath`, then replaced by `bytes`. Gives an empty text on
-// success, otherwise the reason; on any failure the page is as it was.
+// copied to `backupPath`, then replaced by what `source` produces. Gives an
+// empty text on success, otherwise the reason; on any failure the page is as it was.
+std::string_view RewritePage(FileSystem& files, const std::string& path,
+                             const std::string& backupPath, const PageSource& source);
 std::string_view RewritePage(FileSystem& files, const std::string& path,
                              const std::string& backupPath, std::string_view bytes);
 

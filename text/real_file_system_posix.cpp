@@ -23,6 +23,27 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
+// Copies to the end of `in`. The kernel moves the bytes itself where it can,
+// so a large page never passes through a buffer of ours.
+bool CopyBytes(int in, int out) {
+  for (;;) {
+    const ssize_t moved = ::copy_file_range(in, nullptr, out, nullptr, std::size_t{1} << 30, 0);
+    if (moved == 0) return true;
+    if (moved > 0) continue;
+    if (errno == EINTR) continue;
+    if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return false;
+    break;  // not between these files: copy through a modest buffer instead
+  }
+  std::string buffer(std::size_t{1} << 20, '\0');
+  for (;;) {
+    const ssize_t got = ::read(in, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return got == 0;
+    if (!WriteAll(out, std::string_view(buffer.data(), static_cast<std::size_t>(got))))
+      return false;
+  }
+}
+
 class PosixOutputFile final : public OutputFile {
  public:
   explicit PosixOutputFile(int fd) : fd_(fd) {}
@@ -86,16 +107,24 @@ bool RealFileSystem::IsReadOnly(const std::string& path) {
 }
 
 bool RealFileSystem::Copy(const std::string& from, const std::string& to) {
-  std::string bytes;
+  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
   struct stat info {};
-  if (::stat(from.c_str(), &info) != 0 || !Read(from, bytes)) return false;
+  if (::fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(in);
+    return false;
+  }
   // The copy is as private as the page it copies.
   const mode_t mode = info.st_mode & 0777;
-  const int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-  if (fd < 0) return false;
-  const bool written = WriteAll(fd, bytes);
-  ::fchmod(fd, mode);
-  return (::close(fd) == 0) && written;
+  const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+  if (out < 0) {
+    ::close(in);
+    return false;
+  }
+  const bool copied = CopyBytes(in, out);
+  ::fchmod(out, mode);
+  ::close(in);
+  return (::close(out) == 0) && copied;
 }
 
 std::string RealFileSystem::ResolveLink(const std::string& path) {

@@ -21,4 +21,20 @@ void LowerAnsiInPlace(char* data, std::size_t size);
 
 std::string LowerAnsi(std::string_view text);
 
+// Finds a lower-cased needle in a text as if the text were lower-cased too,
+// without making the copy: pages are large, and a copy costs more than the search.
+class CaselessPattern {
+ public:
+  // `lowerNeedle` must already be lower-cased (LowerAnsi).
+  explicit CaselessPattern(std::string_view lowerNeedle);
+
+  // The first match at or after `from`, or npos.
+  std::size_t Find(std::string_view text, std::size_t from = 0) const;
+  std::size_t Size() const { return needle_.size(); }
+
+ private:
+  std::string needle_;
+  bool firstByteIsUnique_ = true;  // only one byte lower-cases to the needle's first
+};
+
 }  // namespace kelvara

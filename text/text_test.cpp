@@ -37,5 +37,32 @@ TEST(LowerAnsi, KeepsTheLengthWithNulBytesInside) {
   EXPECT_EQ(LowerAnsi(text), std::string("a\0b", 3));
 }
 
+TEST(CaselessPattern, FindsWhatALowerCasedCopyWouldShow) {
+  const CaselessPattern title("<title");
+  EXPECT_EQ(title.Find("x<TiTlE>"), 1u);
+  EXPECT_EQ(title.Find("<titl<TITLE"), 5u);
+  EXPECT_EQ(title.Find("<TITLE", 1), std::string_view::npos);
+  EXPECT_EQ(title.Find("<titl"), std::string_view::npos);
+  EXPECT_EQ(title.Find(""), std::string_view::npos);
+  const CaselessPattern letters("ab");
+  EXPECT_EQ(letters.Find("xxAB"), 2u);  // a first byte that two bytes lower-case to
+  EXPECT_EQ(letters.Find("xxAb", 3), std::string_view::npos);
+  EXPECT_EQ(CaselessPattern("").Find("abc", 3), 3u);
+}
+
+TEST(CaselessPattern, AgreesWithSearchingALowerCasedCopy) {
+  std::string text;
+  for (int i = 0; i < 4000; ++i)
+    text.push_back("<!-SsCcRrIiPpTt>/ \x0\xC0\xE0"[(i * 7 + i / 13) % 22]);
+  for (const std::string needle : {"<script", "</script>", "<!--", "-->", "s", "\xe0"}) {
+    const std::string lower = LowerAnsi(text);
+    const CaselessPattern pattern(needle);
+    for (std::size_t from = 0; from < 200; from += 7) {
+      ASSERT_EQ(pattern.Find(text, from), std::string_view(lower).find(needle, from))
+          << needle << " " << from;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kelvara
