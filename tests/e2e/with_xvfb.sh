@@ -29,6 +29,9 @@ if [[ -n ${KELVARA_WINEPREFIX:-} && -f $KELVARA_WINEPREFIX/system.reg ]]; then
   shared=$KELVARA_WINEPREFIX
   private=$scratch/wineprefix
   mkdir -p "$private/drive_c/windows"
+  # Dot files too: without .update-timestamp Wine takes the copy for an old
+  # prefix and updates it on first start, alongside the test's own windows.
+  shopt -s dotglob
   for entry in "$shared"/* "$shared"/drive_c/* "$shared"/drive_c/windows/*; do
     case $entry in
       # The last one names the shared prefix's server; the copy gets its own.
