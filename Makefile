@@ -7,7 +7,7 @@ TEST_DEPS := core windows gui browser fuzz
 # Seconds that `make fuzz` gives each fuzz target.
 FUZZ_SECONDS ?= 60
 
-.PHONY: run test build bench clean format fuzz
+.PHONY: run test build bench clean format fuzz dist
 
 run:
 	@scripts/install-deps.sh core
@@ -36,6 +36,10 @@ bench:
 fuzz:
 	@scripts/install-deps.sh core fuzz
 	@fuzz/fuzz.sh run $(FUZZ_SECONDS)
+
+dist:
+	@scripts/install-deps.sh core windows dist
+	@scripts/dist.sh
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
