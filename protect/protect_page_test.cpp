@@ -188,28 +188,6 @@ TEST_F(ProtectPageTest, ASecondProtectOverwritesTheBackup) {
   EXPECT_EQ(files.files.at(kBackup), "<head>h</head><body>second</body>");
 }
 
-TEST_F(ProtectPageTest, FailuresOfTheFileSeamLeaveThePageAsItWas) {
-  const std::string page = "<head>h</head><body>b</body>";
-  struct Case {
-    FileOp op;
-    std::string_view reason;
-  };
-  for (const Case& c : {Case{FileOp::kIsReadOnly, ""}, Case{FileOp::kCopy, kBackupFailed},
-                        Case{FileOp::kCreate, kWriteFailed}, Case{FileOp::kWrite, kWriteFailed},
-                        Case{FileOp::kSync, kWriteFailed}, Case{FileOp::kReplace, kWriteFailed}}) {
-    files = MemoryFileSystem{};
-    files.files[kPage] = page;
-    files.failWhen = [&c](FileOp op, const std::string&) { return op == c.op; };
-    scanner.ForgetCache();
-    const std::string reason = ProtectPage(kPage, cipher, scanner, files);
-    EXPECT_EQ(reason, c.reason) << static_cast<int>(c.op);
-    if (!reason.empty()) {
-      EXPECT_EQ(files.files.at(kPage), page);
-    }
-    EXPECT_FALSE(files.files.contains(std::string(kPage) + std::string(kTempSuffix)));
-  }
-}
-
 TEST_F(ProtectPageTest, RefusesAReadOnlyPageWithoutABackup) {
   files.files[kPage] = "<head>h</head><body>b</body>";
   files.readOnly.insert(kPage);
