@@ -5,6 +5,10 @@
 #include <cstring>
 #include <memory>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kelvara {
 namespace {
 
@@ -57,10 +61,20 @@ std::uint8_t Byte(char c) {
   return static_cast<std::uint8_t>(c);
 }
 
+#if defined(__SSE2__)
+// Sixteen nibbles (0 to 15) to their upper-case hex digits.
+__m128i HexDigits(__m128i nibbles) {
+  const __m128i letters =
+      _mm_and_si128(_mm_cmpgt_epi8(nibbles, _mm_set1_epi8(9)), _mm_set1_epi8('A' - '0' - 10));
+  return _mm_add_epi8(_mm_add_epi8(nibbles, _mm_set1_epi8('0')), letters);
+}
+#endif
+
 }  // namespace
 
 PageCipher::PageCipher(std::string key) : key_(std::move(key)) {
   if (key_.empty()) key_.assign(1, '\0');
+  while (keyRun_.size() < key_.size() + 16) keyRun_ += key_;
 }
 
 std::string PageCipher::ApplyKey(std::string_view text, int direction) const {
@@ -80,8 +94,23 @@ void PageCipher::AppendEncodedHex(std::string& out, std::string_view text) const
   char* digits = out.data() + start;
   const std::size_t keyLength = key_.size();
   std::size_t k = 0;
-  for (const char c : text) {
-    const std::uint8_t value = static_cast<std::uint8_t>(Byte(c) + Byte(key_[k]));
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  // Pages are large: sixteen bytes at a time, the same sums and digits as below.
+  const __m128i lowNibbles = _mm_set1_epi8(0x0F);
+  for (; i + 16 <= text.size(); i += 16, digits += 32) {
+    const __m128i plain = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+    const __m128i keyBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(keyRun_.data() + k));
+    const __m128i sum = _mm_add_epi8(plain, keyBytes);
+    const __m128i high = HexDigits(_mm_and_si128(_mm_srli_epi16(sum, 4), lowNibbles));
+    const __m128i low = HexDigits(_mm_and_si128(sum, lowNibbles));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(digits), _mm_unpacklo_epi8(high, low));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(digits + 16), _mm_unpackhi_epi8(high, low));
+    k = (k + 16) % keyLength;
+  }
+#endif
+  for (; i < text.size(); ++i) {
+    const std::uint8_t value = static_cast<std::uint8_t>(Byte(text[i]) + Byte(key_[k]));
     if (++k == keyLength) k = 0;
     std::memcpy(digits, kDigitPairs[value].data(), 2);
     digits += 2;

@@ -38,6 +38,9 @@ class PageCipher {
 
  private:
   std::string key_;
+  // The key repeated to at least 16 bytes more than its length, so that any
+  // 16 key bytes in a row, from any key position, lie side by side.
+  std::string keyRun_;
 };
 
 }  // namespace kelvara

@@ -48,6 +48,23 @@ TEST(PageCipher, EveryByteValueRoundTripsUnderEveryKeyByte) {
   }
 }
 
+TEST(PageCipher, LongTextsEncodeByTheDefinitionUnderKeysOfEveryLength) {
+  std::string text;
+  for (int i = 0; i < 1000; ++i) text.push_back(static_cast<char>(i * 151 + i / 7));
+  for (std::size_t length = 1; length <= 40; ++length) {
+    std::string key;
+    for (std::size_t k = 0; k < length; ++k) key.push_back(static_cast<char>(0x31 + k * 97));
+    const PageCipher cipher(key);
+    std::string expected;
+    for (const char c : cipher.ApplyKey(text, PageCipher::kEncipher)) {
+      constexpr char kDigits[] = "0123456789ABCDEF";
+      expected.push_back(kDigits[static_cast<unsigned char>(c) >> 4]);
+      expected.push_back(kDigits[static_cast<unsigned char>(c) & 0x0F]);
+    }
+    ASSERT_EQ(cipher.EncodeHex(text), expected) << "key of " << length << " bytes";
+  }
+}
+
 TEST(PageCipher, WritesTwoUpperCaseDigitsPerByte) {
   const PageCipher cipher("");
   EXPECT_EQ(cipher.EncodeHex("\x05\x0A\xFF\xAB"), "050AFFAB");
