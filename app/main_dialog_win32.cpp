@@ -117,11 +117,6 @@ HFONT CreateVerdana(HWND control, LONG weight) {
   return CreateFontIndirectA(&font);
 }
 
-void OpenWebSite() {
-  const std::string address(kWebSite);
-  ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOW);
-}
-
 void EndMainDialog(HWND dialog) {
   SendMessageA(dialog, WM_CLOSE, 0, 0);
   DestroyWindow(dialog);
@@ -156,7 +151,7 @@ void OnCommand(HWND dialog, DialogContext& context, WPARAM wParam) {
       ChangeStep(context.state, password, FieldText(dialog, ConfirmField));
     }
   } else if (id == ImageControl && (code == STN_CLICKED || code == STN_DBLCLK)) {
-    OpenWebSite();
+    context.openWebSite();
   }
   // Everything else, IDOK and IDCANCEL from Enter and Esc among it, does nothing.
 }
@@ -287,9 +282,14 @@ HWND BuildMainDialog(DialogContext& context) {
   SendMessageA(image, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
 
   constexpr DWORD kLabelStyle = WS_CHILD | WS_VISIBLE | SS_LEFT;
+  // The status line is two lines high: its longer texts, such as "Enter
+  // password to encrypt HTML file :", wrap at 270 pixels in the label font,
+  // and a second line cut off would hide the outcome. It still ends above
+  // the password field.
+  constexpr int kPromptLabelHeight = 36;
   constexpr DWORD kFieldStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL;
-  HWND prompt = CreateControl(dialog, PromptLabel, "STATIC", kLabelStyle, 0, {70, 10, 270, 20},
-                              kPromptInitial);
+  HWND prompt = CreateControl(dialog, PromptLabel, "STATIC", kLabelStyle, 0,
+                              {70, 10, 270, kPromptLabelHeight}, kPromptInitial);
   HWND password = CreateControl(dialog, PasswordField, "EDIT", kFieldStyle, WS_EX_CLIENTEDGE,
                                 {70, 50, 270, 20}, kPasswordFieldInitial);
   HWND confirm = CreateControl(dialog, ConfirmField, "EDIT", kFieldStyle, WS_EX_CLIENTEDGE,
@@ -353,7 +353,7 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
       break;
     case WM_LBUTTONUP:
     case WM_LBUTTONDBLCLK:
-      OpenWebSite();
+      context->openWebSite();
       break;
     case WM_COMMAND:
       OnCommand(dialog, *context, wParam);
@@ -381,7 +381,15 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 }
 
 void StartWorkerThread(DialogContext& context) {
-  context.worker = CreateThread(nullptr, 0, WorkerThread, &context, 0, nullptr);
+  // The worker reports through the run state, so its handle is not needed.
+  if (HANDLE worker = CreateThread(nullptr, 0, WorkerThread, &context, 0, nullptr)) {
+    CloseHandle(worker);
+  }
+}
+
+void OpenWebSite() {
+  const std::string address(kWebSite);
+  ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOW);
 }
 
 }  // namespace kelvara

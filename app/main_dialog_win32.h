@@ -14,6 +14,9 @@
 
 namespace kelvara {
 
+// Opens the maker's web site with the shell; its outcome is not looked at.
+void OpenWebSite();
+
 // Everything the dialog keeps while it lives. The GUI thread owns it; the
 // worker reaches it only through Win32MainDialog.
 struct DialogContext {
@@ -22,12 +25,13 @@ struct DialogContext {
   std::string commandLineTail;
   // Starts the worker on the built dialog. Tests put a counter here.
   std::function<void(DialogContext&)> startWorker;
+  // A click on the image or the dialog's surface; tests count here too.
+  std::function<void()> openWebSite = OpenWebSite;
 
   HWND dialog = nullptr;
   bool workerStarted = false;
   UINT_PTR bounceTimer = 0;
   int bouncePhase = 0;
-  HANDLE worker = nullptr;
   HFONT labelFont = nullptr;
   HFONT fieldFont = nullptr;
 

@@ -8,6 +8,9 @@
 
 #include "app/dialog_events.h"
 #include "app/main_dialog_win32.h"
+#include "protect/protect_page.h"
+#include "restore/restore_page.h"
+#include "text/page_file.h"
 
 namespace kelvara {
 namespace {
@@ -65,12 +68,56 @@ TEST_F(MainDialogTest, TypingPublishesThePasswordsTogether) {
   SendMessageA(dialog, WM_INITDIALOG, 0, 0);
   SetWindowTextA(GetDlgItem(dialog, PasswordField), "Secret");
   SetWindowTextA(GetDlgItem(dialog, ConfirmField), "secret");
+  EXPECT_FALSE(context.state.PasswordsMatch());  // letter case counts
   SetWindowTextA(GetDlgItem(dialog, ConfirmField), "Secret");
   auto match = std::async(std::launch::async, [this] { return context.state.WaitForMatch(); });
   const bool matched = match.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
   if (!matched) context.state.PublishPasswords("unblock", true);
   EXPECT_TRUE(matched);
   EXPECT_EQ(match.get(), matched ? "Secret" : "unblock");
+}
+
+TEST_F(MainDialogTest, ClicksOnTheSurfaceOrTheImageOpenTheWebSite) {
+  int opened = 0;
+  context.openWebSite = [&opened] { ++opened; };
+  auto command = [this](int id, int code) {
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, code),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+  };
+  SendMessageA(dialog, WM_LBUTTONUP, 0, 0);
+  EXPECT_EQ(opened, 1);
+  SendMessageA(dialog, WM_LBUTTONDBLCLK, 0, 0);  // once more for the double click
+  EXPECT_EQ(opened, 2);
+  command(ImageControl, STN_CLICKED);
+  command(ImageControl, STN_DBLCLK);
+  EXPECT_EQ(opened, 4);
+  command(PasswordField, EN_SETFOCUS);
+  command(ConfirmField, EN_CHANGE);
+  command(IDOK, BN_CLICKED);
+  command(IDCANCEL, BN_CLICKED);
+  EXPECT_EQ(opened, 4);
+  EXPECT_TRUE(IsWindow(dialog));  // Enter and Esc end nothing either
+}
+
+// The status line is the one place the user learns the outcome, so every
+// text it can show must fit it whole, wrapped as the label wraps it.
+TEST_F(MainDialogTest, EveryStatusTextFitsTheStatusLine) {
+  HWND prompt = GetDlgItem(dialog, PromptLabel);
+  RECT label;
+  GetClientRect(prompt, &label);
+  HDC dc = GetDC(prompt);
+  HGDIOBJ previous =
+      SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(prompt, WM_GETFONT, 0, 0)));
+  for (const std::string_view text :
+       {kPromptInitial, kPromptDecrypt, kPromptEncrypt, kProtectedText, kRestoredText, kHeadMissing,
+        kBodyMissing, kHeadMalformed, kPageDamaged, kWrongPassword, kBackupFailed, kWriteFailed}) {
+    RECT needed{0, 0, label.right, 0};
+    DrawTextA(dc, text.data(), static_cast<int>(text.size()), &needed, DT_CALCRECT | DT_WORDBREAK);
+    EXPECT_LE(needed.bottom, label.bottom) << text;
+    EXPECT_LE(needed.right, label.right) << text;
+  }
+  SelectObject(dc, previous);
+  ReleaseDC(prompt, dc);
 }
 
 TEST_F(MainDialogTest, LabelsAnswerWithTheirColours) {

@@ -19,6 +19,11 @@ std::string RunState::WaitForMatch() {
   return password_;
 }
 
+bool RunState::PasswordsMatch() const {
+  std::lock_guard lock(mutex_);
+  return passwordsMatch_;
+}
+
 void RunState::SetSelectedFile(std::string path) {
   std::lock_guard lock(mutex_);
   selectedFile_ = std::move(path);

@@ -28,6 +28,8 @@ class RunState {
   void PublishPasswords(std::string password, bool passwordsMatch);
   // Worker: blocks until a published snapshot matches, then gives its password.
   std::string WaitForMatch();
+  // Whether the last snapshot matched, without waiting.
+  bool PasswordsMatch() const;
 
   void SetSelectedFile(std::string path);
   std::string SelectedFile() const;

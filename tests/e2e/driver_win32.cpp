@@ -146,7 +146,7 @@ void CheckLayout(HWND dialog) {
   constexpr DWORD kField = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL;
   const Expected expected[] = {
       {kImage, "Static", {3, -1, 64, 64}, "", WS_CHILD | WS_VISIBLE | SS_BITMAP | SS_NOTIFY, 0},
-      {kPrompt, "Static", {70, 10, 270, 20}, nullptr, WS_CHILD | WS_VISIBLE | SS_LEFT, 0},
+      {kPrompt, "Static", {70, 10, 270, 36}, nullptr, WS_CHILD | WS_VISIBLE | SS_LEFT, 0},
       {kPassword, "Edit", {70, 50, 270, 20}, nullptr, kField, WS_EX_CLIENTEDGE},
       {kConfirm, "Edit", {70, 90, 270, 20}, "Re-enter password", kField, WS_EX_CLIENTEDGE},
       {kMatch,
