@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
@@ -14,6 +15,9 @@ namespace {
 // echo is off; only the handlers and AskHidden touch them.
 struct termios savedTerminal;
 volatile sig_atomic_t echoIsOff = 0;
+// Where the prompts go: the terminal itself, so that they are seen even when
+// standard error is redirected; standard error when there is none.
+volatile sig_atomic_t promptFd = STDERR_FILENO;
 
 constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
@@ -21,7 +25,7 @@ void RestoreEchoAndDie(int signalNumber) {
   if (echoIsOff) {
     ::tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
     // The Enter that was never typed: the shell's prompt starts on a line of its own.
-    (void)!::write(STDERR_FILENO, "\n", 1);
+    (void)!::write(promptFd, "\n", 1);
   }
   ::signal(signalNumber, SIG_DFL);
   ::raise(signalNumber);
@@ -78,8 +82,10 @@ bool RealConsole::AskHidden(std::string_view prompt, std::string& entry) {
   echoIsOff = 1;
   ::tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
 
+  const int terminal = ::open("/dev/tty", O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  promptFd = terminal >= 0 ? terminal : STDERR_FILENO;
   std::fflush(stderr);
-  WriteAll(STDERR_FILENO, prompt);
+  WriteAll(promptFd, prompt);
   char byte = 0;
   bool any = false;
   bool ended = false;
@@ -98,7 +104,9 @@ bool RealConsole::AskHidden(std::string_view prompt, std::string& entry) {
   for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
     ::sigaction(kEndingSignals[i], &previous[i], nullptr);
   }
-  WriteAll(STDERR_FILENO, "\n");
+  WriteAll(promptFd, "\n");
+  promptFd = STDERR_FILENO;
+  if (terminal >= 0) ::close(terminal);
   return any;
 }
 

@@ -28,6 +28,21 @@ void WriteError(std::string_view text) {
   std::fflush(stderr);
 }
 
+// Prompts go to the console itself, so that they are seen even when
+// standard error is redirected; standard error serves when there is none.
+void WritePrompt(std::string_view text) {
+  const HANDLE console = CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr);
+  if (console == INVALID_HANDLE_VALUE) {
+    WriteError(text);
+    return;
+  }
+  std::fflush(stderr);
+  DWORD written = 0;
+  WriteFile(console, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(console);
+}
+
 // The console hands out UTF-16; UTF-8 is what the password conversion reads
 // as characters, so every character typed reaches it whatever the console's
 // code page.
@@ -42,6 +57,25 @@ std::string ToUtf8(const std::wstring& wide) {
   }
   return bytes;
 }
+
+// One line typed on the console, up to and with its line feed; empty at the end.
+std::wstring ReadConsoleLine() {
+  std::wstring typed;
+  wchar_t buffer[256];
+  while (typed.empty() || typed.back() != L'\n') {
+    DWORD got = 0;
+    if (!ReadConsoleW(inputHandle, buffer, static_cast<DWORD>(std::size(buffer)), &got, nullptr) ||
+        got == 0) {
+      break;
+    }
+    typed.append(buffer, got);
+  }
+  return typed;
+}
+
+// What a console has typed but the reader has not taken yet, as UTF-8.
+std::string consoleInput;
+std::size_t consoleInputTaken = 0;
 
 }  // namespace
 
@@ -58,6 +92,17 @@ bool RealConsole::ErrorIsTerminal() {
 }
 
 bool RealConsole::ReadInputByte(char& byte) {
+  if (InputIsTerminal()) {
+    // ReadFile would give the console's OEM code page; as characters, the
+    // line is converted like a password asked for on the console.
+    if (consoleInputTaken == consoleInput.size()) {
+      consoleInput = ToUtf8(ReadConsoleLine());
+      consoleInputTaken = 0;
+      if (consoleInput.empty()) return false;
+    }
+    byte = consoleInput[consoleInputTaken++];
+    return true;
+  }
   // Straight from the handle: the C runtime's text mode would turn CR LF
   // into LF and stop at a byte 0x1A, both of which may be in a password.
   DWORD got = 0;
@@ -71,20 +116,10 @@ bool RealConsole::AskHidden(std::string_view prompt, std::string& entry) {
   InterlockedExchange(&echoIsOff, 1);
   SetConsoleMode(inputHandle, (savedMode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) |
                                   ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT);
-  WriteError(prompt);
+  WritePrompt(prompt);
 
-  std::wstring typed;
-  bool ended = false;
-  wchar_t buffer[256];
-  while (!ended) {
-    DWORD got = 0;
-    if (!ReadConsoleW(inputHandle, buffer, static_cast<DWORD>(std::size(buffer)), &got, nullptr) ||
-        got == 0) {
-      break;
-    }
-    typed.append(buffer, got);
-    ended = typed.back() == L'\n';
-  }
+  std::wstring typed = ReadConsoleLine();
+  const bool ended = !typed.empty() && typed.back() == L'\n';
   const bool any = !typed.empty();
   if (ended) typed.pop_back();
   if (ended && !typed.empty() && typed.back() == L'\r') typed.pop_back();
@@ -92,7 +127,7 @@ bool RealConsole::AskHidden(std::string_view prompt, std::string& entry) {
 
   if (InterlockedCompareExchange(&echoIsOff, 0, 1) == 1) SetConsoleMode(inputHandle, savedMode);
   SetConsoleCtrlHandler(RestoreEcho, FALSE);
-  WriteError("\n");
+  WritePrompt("\n");
   return any;
 }
 

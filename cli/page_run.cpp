@@ -15,7 +15,6 @@ PageOutcome RunPage(const std::string& path, Mode mode, const PageCipher& cipher
 
   std::string reason =
       isProtected ? RestorePage(path, cipher, files) : ProtectPage(path, cipher, scanner, files);
-  scanner.ForgetCache();
   if (!reason.empty()) return {false, std::move(reason)};
   return {true, std::string(isProtected ? kRestoredText : kProtectedText)};
 }

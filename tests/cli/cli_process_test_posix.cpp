@@ -124,7 +124,7 @@ Result RunCli(std::vector<std::string> args, const std::string& input, const fs:
 class PtySession {
  public:
   PtySession(std::vector<std::string> args, const fs::path& cwd, const fs::path& stdinFile = {},
-             const fs::path& stdoutFile = {}) {
+             const fs::path& stdoutFile = {}, const fs::path& stderrFile = {}) {
     args.insert(args.begin(), KELVARA_CLI_PATH);
     pid_ = ::forkpty(&master_, nullptr, nullptr, nullptr);
     if (pid_ == 0) {
@@ -132,6 +132,8 @@ class PtySession {
       if (!stdinFile.empty()) ::dup2(::open(stdinFile.c_str(), O_RDONLY), 0);
       if (!stdoutFile.empty())
         ::dup2(::open(stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+      if (!stderrFile.empty())
+        ::dup2(::open(stderrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
       ::execv(args[0].c_str(), Argv(args).data());
       ::_exit(127);
     }
@@ -454,6 +456,18 @@ TEST_F(CliTerminalTest, AsksTwiceWithoutEcho) {
   const PageCipher cipher("hidden words");
   EXPECT_NE(Get("a.htm").find("VetrakSetTitle(\"" + cipher.EncodeHex("Home") + "\");"),
             std::string::npos);
+}
+
+TEST_F(CliTerminalTest, PromptsReachTheTerminalWithStandardErrorRedirected) {
+  Put("a.htm", kPlain);
+  PtySession session({"a.htm"}, root, {}, {}, root / "err.txt");
+  ASSERT_TRUE(session.Started());
+  ASSERT_TRUE(session.WaitFor("Password: ")) << session.seen;
+  session.Type("pw\r");
+  ASSERT_TRUE(session.WaitFor("Repeat password: ")) << session.seen;
+  session.Type("pw\r");
+  EXPECT_EQ(session.Finish().exitCode, 0);
+  EXPECT_EQ(Get("err.txt"), "");
 }
 
 TEST_F(CliTerminalTest, DifferentEntriesChangeNothing) {
