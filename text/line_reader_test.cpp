@@ -45,5 +45,34 @@ TEST(LineReader, StopsAtEndOfFileByte) {
   EXPECT_EQ(Lines(std::string("a\0b", 3)), (Strings{std::string("a\0b", 3)}));
 }
 
+// The end-of-file byte is looked for a block at a time as the lines reach
+// it, so it must count wherever it falls: in a long line, on either side of a
+// block's end, right after a CR, or far beyond the first lines.
+TEST(LineReader, StopsAtEndOfFileByteAnywhereInALargeFile) {
+  std::string file;
+  for (int i = 0; file.size() < 100000; ++i) {
+    file += std::string(static_cast<std::size_t>(i * 37 % 3000), 'x') + (i % 3 ? "\r\n" : "\r");
+  }
+  for (const std::size_t at :
+       {std::size_t{0}, std::size_t{1}, std::size_t{16383}, std::size_t{16384}, std::size_t{16385},
+        std::size_t{40000}, file.size() - 1}) {
+    for (const char before : {'x', '\r'}) {
+      std::string bytes = file;
+      bytes[at] = '\x1A';
+      if (at > 0) bytes[at - 1] = before;
+      // What a reader that cut the file first would give.
+      Strings wanted;
+      std::string_view rest = std::string_view(bytes).substr(0, at);
+      while (!rest.empty()) {
+        const std::size_t cr = rest.find('\r');
+        wanted.emplace_back(rest.substr(0, cr));
+        if (cr == std::string_view::npos) break;
+        rest.remove_prefix(cr + (cr + 1 < rest.size() && rest[cr + 1] == '\n' ? 2 : 1));
+      }
+      EXPECT_EQ(Lines(bytes), wanted) << at;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kelvara
