@@ -33,8 +33,17 @@ class CaselessPattern {
   std::size_t Size() const { return needle_.size(); }
 
  private:
+  // True when the needle's bytes from `at` on, but for the first and the
+  // last, lower-case to the needle's.
+  bool MatchesInside(std::string_view text, std::size_t at) const;
+
   std::string needle_;
   bool firstByteIsUnique_ = true;  // only one byte lower-cases to the needle's first
+  // The bytes that lower-case to the needle's last byte, when there are at
+  // most two (the same one twice when there is one). Candidates are then
+  // found sixteen at a time by their first and last bytes.
+  unsigned char lastBytes_[2] = {0, 0};
+  bool wide_ = false;
 };
 
 }  // namespace kelvara

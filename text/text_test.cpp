@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <random>
+
 namespace kelvara {
 namespace {
 
@@ -60,6 +63,35 @@ TEST(CaselessPattern, AgreesWithSearchingALowerCasedCopy) {
     for (std::size_t from = 0; from < 200; from += 7) {
       ASSERT_EQ(pattern.Find(text, from), std::string_view(lower).find(needle, from))
           << needle << " " << from;
+    }
+  }
+}
+
+// Long texts with sparse matches, near misses and every letter case: every
+// match must be found, at every offset from a block's start and up to the
+// very end of the text.
+TEST(CaselessPattern, FindsEveryMatchInALongText) {
+  std::mt19937 random(7);
+  const std::string pieces[] = {
+      "<",      "<p>",   "SCRIPT",          "<SCRIPt",        "<scrip", "<!-",  "<!--",  "-->",
+      "</BODY", "</bod", ".Document.WRITE", ".document.writ", "\xC0",   "\xE0", "<\xC0", " ",
+      "\r\n",   "x",     "<sCrIpT"};
+  for (int round = 0; round < 40; ++round) {
+    std::string text;
+    while (text.size() < 3000 + static_cast<std::size_t>(round)) {
+      const std::string& piece = pieces[random() % std::size(pieces)];
+      text += random() % 3 == 0 ? piece : std::string(random() % 40, 'y');
+    }
+    const std::string lower = LowerAnsi(text);
+    for (const std::string needle :
+         {"<script", "<!--", "-->", "</body", ".document.write", "<\xe0", "<s"}) {
+      const CaselessPattern pattern(needle);
+      std::size_t wanted = 0;
+      for (std::size_t from = 0;; from = wanted + 1) {
+        wanted = std::string_view(lower).find(needle, from);
+        ASSERT_EQ(pattern.Find(text, from), wanted) << needle << " from " << from;
+        if (wanted == std::string_view::npos) break;
+      }
     }
   }
 }
