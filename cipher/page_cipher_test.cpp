@@ -65,6 +65,39 @@ TEST(PageCipher, LongTextsEncodeByTheDefinitionUnderKeysOfEveryLength) {
   }
 }
 
+// Decoding reads many digits at a time while they are all digits; a test
+// text mixes long runs of digits in both cases with stray characters, so
+// that every way into and out of that path is held to the rules pair by pair.
+TEST(PageCipher, LongHexTextsDecodeByTheDefinitionUnderKeysOfEveryLength) {
+  const auto digit = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+  };
+  std::string hex;
+  for (int i = 0; i < 3001; ++i) {
+    const char* kCharacters = i % 97 == 50 ? "G /:@`g\x80" : "0123456789ABCDEFabcdef";
+    hex.push_back(kCharacters[(i * 31 + i / 5) % (i % 97 == 50 ? 8 : 22)]);
+  }
+  for (std::size_t length = 1; length <= 40; ++length) {
+    std::string key;
+    for (std::size_t k = 0; k < length; ++k) key.push_back(static_cast<char>(0x31 + k * 97));
+    const PageCipher cipher(key);
+    for (const std::size_t from : {std::size_t{0}, std::size_t{1}, std::size_t{17}}) {
+      const std::string_view text = std::string_view(hex).substr(from);
+      std::string expected;
+      for (std::size_t i = 0; i < text.size(); i += 2) {
+        const int high = digit(text[i]);
+        const int low = i + 1 < text.size() ? digit(text[i + 1]) : -1;
+        const int value = high < 0 ? 0 : low < 0 ? high : high * 16 + low;
+        expected.push_back(static_cast<char>(value - key[(i / 2) % length]));
+      }
+      ASSERT_EQ(cipher.DecodeHex(text), expected) << "key of " << length << " bytes, from " << from;
+    }
+  }
+}
+
 TEST(PageCipher, WritesTwoUpperCaseDigitsPerByte) {
   const PageCipher cipher("");
   EXPECT_EQ(cipher.EncodeHex("\x05\x0A\xFF\xAB"), "050AFFAB");
