@@ -98,10 +98,10 @@ TEST_F(RealFileTreeTest, PagesNamedRelativeToTheCurrentFolderAreRewritten) {
     std::ofstream(path, std::ios::binary)
         << "<html>\r\n<head>\r\n</head>\r\n<body>\r\nHi\r\n</body>\r\n</html>\r\n";
     EXPECT_EQ(RunPage(path, Mode::kAuto, cipher, scanner, files).text, kProtectedText) << path;
-    std::string bytes;
-    EXPECT_TRUE(files.Read(path, bytes));
+    const std::unique_ptr<FileBytes> bytes = files.Read(path);
+    ASSERT_NE(bytes, nullptr) << path;
     // A page without a title is titled with its name as given.
-    EXPECT_NE(bytes.find(cipher.EncodeHex(path)), std::string::npos) << path;
+    EXPECT_NE(bytes->View().find(cipher.EncodeHex(path)), std::string::npos) << path;
     EXPECT_TRUE(fs::exists(path + ".original")) << path;
     EXPECT_EQ(RunPage(path, Mode::kAuto, cipher, scanner, files).text, kRestoredText) << path;
     EXPECT_TRUE(fs::exists(path + ".protected")) << path;

@@ -1,6 +1,7 @@
 #include "restore/restore_page.h"
 
 #include "protect/protected_format.h"
+#include "text/large_text.h"
 #include "text/line_reader.h"
 #include "text/page_file.h"
 #include "text/text.h"
@@ -66,6 +67,8 @@ std::string ReadProtectedPage(std::string_view bytes, const PageCipher& cipher, 
     if (!nextTrimmed()) return damaged;
   } while (line.find(format::kTitleCall) == kNone);
   parts.titleText = cipher.DecodeHex(CallHex(line));
+  // Two hex digits give one byte: the body is at most half of the page.
+  ReserveLargeText(parts.bodyText, bytes.size() / 2);
 
   bool wrongPassword = false;
   for (;;) {
@@ -130,12 +133,12 @@ std::string BuildPlainPage(const PageParts& parts) {
 
 std::string RestorePage(const std::string& selectedFile, const PageCipher& cipher,
                         FileSystem& files) {
-  std::string bytes;
-  if (!files.Read(selectedFile, bytes)) return std::string(kPageDamaged);
+  std::unique_ptr<FileBytes> bytes = files.Read(selectedFile);
+  if (!bytes) return std::string(kPageDamaged);
   PageParts parts;
-  std::string reason = ReadProtectedPage(bytes, cipher, parts);
+  std::string reason = ReadProtectedPage(bytes->View(), cipher, parts);
   if (!reason.empty()) return reason;
-  std::string().swap(bytes);  // the protected page is read; its memory can go
+  bytes.reset();  // read whole, and let go before anything is written
   return std::string(RewritePage(files, selectedFile, selectedFile + std::string(kProtectedSuffix),
                                  [&parts](PageSink& sink) { WritePlainPage(parts, sink); }));
 }

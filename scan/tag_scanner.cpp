@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "text/large_text.h"
+
 namespace kelvara {
 namespace {
 
@@ -62,10 +64,19 @@ std::string NormaliseAttributes(std::string_view text) {
 void TagScanner::ForgetCache() {
   cached_ = false;
   cachedName_.clear();
-  pageBytes_.clear();
+  page_.reset();
   unscanned_ = LineReader("");
   scanned_ = true;
   scanText_.clear();
+  contentAt_ = contentSize_ = 0;
+}
+
+std::string TagScanner::TakeTagContent() {
+  std::string content = std::move(scanText_);
+  content.resize(contentAt_ + contentSize_);
+  content.erase(0, contentAt_);
+  ForgetCache();
+  return content;
 }
 
 void TagScanner::Load(const std::string& fileName) {
@@ -74,9 +85,10 @@ void TagScanner::Load(const std::string& fileName) {
   cached_ = true;
   cachedName_ = fileName;
   // A page that cannot be read whole scans as empty, and stays cached as such.
-  files_.Read(fileName, pageBytes_);
-  unscanned_ = LineReader(pageBytes_);
-  scanText_.reserve(pageBytes_.size() + pageBytes_.size() / 16);  // address space only, until used
+  page_ = files_.Read(fileName);
+  const std::string_view bytes = page_ ? page_->View() : std::string_view();
+  unscanned_ = LineReader(bytes);
+  ReserveLargeText(scanText_, bytes.size() + bytes.size() / 16);  // untouched until used
   scanned_ = false;
 }
 
@@ -84,7 +96,7 @@ bool TagScanner::ScanMore() {
   if (scanned_) return false;
   if (!AppendScanText(unscanned_, std::max(kScanStep, scanText_.size()), scanText_)) {
     scanned_ = true;
-    std::string().swap(pageBytes_);
+    page_.reset();
   }
   return true;
 }
@@ -103,7 +115,7 @@ std::size_t TagScanner::Search(const CaselessPattern& pattern, std::size_t from)
 
 bool TagScanner::FindTag(const std::string& fileName, std::string_view tagName, int occurrence) {
   tagAttributes_.clear();
-  tagContent_.clear();
+  contentAt_ = contentSize_ = 0;
   if (!FileExists(files_, fileName) || occurrence < 1) return false;
 
   std::string opening = LowerAnsi(TrimSpaces(tagName));
@@ -146,7 +158,11 @@ bool TagScanner::FindTag(const std::string& fileName, std::string_view tagName, 
   // An opening tag that no ">" ends is malformed: not found.
   const std::size_t tagEnd = text.find('>', p);
   if (tagEnd == kNone || close <= tagEnd + 1) return false;
-  tagContent_ = TrimSpaces(text.substr(tagEnd + 1, close - tagEnd - 1));
+  const std::string_view content = TrimSpaces(text.substr(tagEnd + 1, close - tagEnd - 1));
+  if (!content.empty()) {
+    contentAt_ = static_cast<std::size_t>(content.data() - scanText_.data());
+    contentSize_ = content.size();
+  }
   tagAttributes_ = NormaliseAttributes(TrimSpaces(text.substr(p, tagEnd - p)));
   return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -40,9 +41,13 @@ class TagScanner {
   bool FindTag(const std::string& fileName, std::string_view tagName, int occurrence);
 
   const std::string& TagAttributes() const { return tagAttributes_; }
-  const std::string& TagContent() const { return tagContent_; }
-  // Hands TagContent() over, leaving it empty: a page's body can be large.
-  std::string TakeTagContent() { return std::move(tagContent_); }
+  // Part of the cached page: valid until the scanner is next used.
+  std::string_view TagContent() const {
+    return std::string_view(scanText_).substr(contentAt_, contentSize_);
+  }
+  // Hands TagContent() over and forgets the page. A body is most of its
+  // page, so it is cut out of the scan text rather than copied.
+  std::string TakeTagContent();
 
   void ForgetCache();
 
@@ -56,12 +61,13 @@ class TagScanner {
   FileSystem& files_;
   bool cached_ = false;
   std::string cachedName_;
-  std::string pageBytes_;  // the page as read, until all of it is scanned
+  std::unique_ptr<FileBytes> page_;  // the page as read, until all of it is scanned
   LineReader unscanned_{""};
   bool scanned_ = true;
   std::string scanText_;
   std::string tagAttributes_;
-  std::string tagContent_;
+  std::size_t contentAt_ = 0;
+  std::size_t contentSize_ = 0;
 };
 
 }  // namespace kelvara

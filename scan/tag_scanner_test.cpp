@@ -172,6 +172,24 @@ TEST_F(TagScannerTest, ReadsEachPageOnceUntilForgotten) {
   EXPECT_EQ(files.Count(FileOp::kRead, "page.htm"), 3);
 }
 
+// The content is cut out of the scan text, so what is handed over must be
+// exactly the content, and the scanner must not go on using the cut text.
+TEST_F(TagScannerTest, HandsOverTheContentAndForgetsThePage) {
+  files.files["page.htm"] =
+      "<head><title>Home</title></head>\r\n<body a=1>\r\n  one \r\n two  \r\n</body>";
+  ASSERT_TRUE(scanner.FindTag("page.htm", "body", 1));
+  EXPECT_EQ(scanner.TakeTagContent(), "\r\none\r\ntwo\r\n");  // lines are trimmed one by one
+  EXPECT_EQ(scanner.TagContent(), "");
+  EXPECT_EQ(scanner.TagAttributes(), "a=1");
+  ASSERT_TRUE(scanner.FindTag("page.htm", "title", 1));
+  EXPECT_EQ(scanner.TagContent(), "Home");
+  EXPECT_EQ(files.Count(FileOp::kRead, "page.htm"), 2);
+
+  files.files["empty.htm"] = "<body>   </body><title>x</title>";
+  ASSERT_TRUE(scanner.FindTag("empty.htm", "body", 1));
+  EXPECT_EQ(scanner.TakeTagContent(), "");
+}
+
 TEST_F(TagScannerTest, CopesWithAnyBytes) {
   std::string page;
   for (int round = 0; round < 4; ++round) {

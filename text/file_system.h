@@ -6,6 +6,19 @@
 
 namespace kelvara {
 
+// A file's bytes, read whole, in place for as long as this object lives.
+// The real file system maps a large file instead of copying it. A program
+// that cut the file short meanwhile would make reading its lost end fatal,
+// so the bytes are read at once, before any file is written.
+class FileBytes {
+ public:
+  virtual ~FileBytes() = default;
+  virtual std::string_view View() const = 0;
+};
+
+// Bytes already in memory, held as FileBytes.
+std::unique_ptr<FileBytes> HoldBytes(std::string bytes);
+
 // A file being written. Every call reports whether it worked; nothing throws.
 class OutputFile {
  public:
@@ -24,8 +37,8 @@ class FileSystem {
 
   // True when the path's attributes can be read: a file or a folder of that name.
   virtual bool Exists(const std::string& path) = 0;
-  // All or nothing: on any failure `bytes` is left empty and false is returned.
-  virtual bool Read(const std::string& path, std::string& bytes) = 0;
+  // All or nothing: null on any failure.
+  virtual std::unique_ptr<FileBytes> Read(const std::string& path) = 0;
   // Read-only by its attribute or its permission bits.
   virtual bool IsReadOnly(const std::string& path) = 0;
   // Copies byte for byte; an existing `to` is overwritten.

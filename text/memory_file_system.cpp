@@ -42,13 +42,11 @@ bool MemoryFileSystem::Exists(const std::string& path) {
   return files.contains(real) || folders.contains(real);
 }
 
-bool MemoryFileSystem::Read(const std::string& path, std::string& bytes) {
-  bytes.clear();
-  if (Fails(FileOp::kRead, path)) return false;
+std::unique_ptr<FileBytes> MemoryFileSystem::Read(const std::string& path) {
+  if (Fails(FileOp::kRead, path)) return nullptr;
   const auto file = files.find(Follow(path));
-  if (file == files.end()) return false;
-  bytes = file->second;
-  return true;
+  if (file == files.end()) return nullptr;
+  return HoldBytes(file->second);
 }
 
 bool MemoryFileSystem::IsReadOnly(const std::string& path) {

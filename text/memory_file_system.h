@@ -41,7 +41,7 @@ class MemoryFileSystem final : public FileSystem {
   int Count(FileOp op, const std::string& path) const;
 
   bool Exists(const std::string& path) override;
-  bool Read(const std::string& path, std::string& bytes) override;
+  std::unique_ptr<FileBytes> Read(const std::string& path) override;
   bool IsReadOnly(const std::string& path) override;
   bool Copy(const std::string& from, const std::string& to) override;
   std::string ResolveLink(const std::string& path) override;

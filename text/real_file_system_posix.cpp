@@ -1,11 +1,14 @@
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <utility>
 
+#include "text/large_text.h"
 #include "text/real_file_system.h"
 
 namespace kelvara {
@@ -44,6 +47,48 @@ bool CopyBytes(int in, int out) {
   }
 }
 
+// Mapping a file spares copying it into fresh memory, which on a large page
+// costs more than anything done with the bytes; a small file is simply read.
+constexpr std::size_t kMapFrom = std::size_t{1} << 20;
+
+class MappedBytes final : public FileBytes {
+ public:
+  MappedBytes(void* address, std::size_t size) : address_(address), size_(size) {}
+  ~MappedBytes() override { ::munmap(address_, size_); }
+  std::string_view View() const override {
+    return std::string_view(static_cast<const char*>(address_), size_);
+  }
+
+ private:
+  void* address_;
+  std::size_t size_;
+};
+
+// The file's `size` bytes as they are now, or null where it cannot be mapped.
+std::unique_ptr<FileBytes> MapFile(int fd, std::size_t size) {
+  void* address = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+  if (address == MAP_FAILED) return nullptr;
+  return std::make_unique<MappedBytes>(address, size);
+}
+
+// Reads to the end, whatever the size is by then; `size` is only a hint.
+std::unique_ptr<FileBytes> ReadFile(int fd, std::size_t size) {
+  std::string bytes;
+  ReserveLargeText(bytes, size + 1);
+  bytes.resize(size + 1);
+  std::size_t used = 0;
+  for (;;) {
+    if (used == bytes.size()) bytes.resize(bytes.size() * 2);
+    const ssize_t got = ::read(fd, bytes.data() + used, bytes.size() - used);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return nullptr;
+    if (got == 0) break;
+    used += static_cast<std::size_t>(got);
+  }
+  bytes.resize(used);
+  return HoldBytes(std::move(bytes));
+}
+
 class PosixOutputFile final : public OutputFile {
  public:
   explicit PosixOutputFile(int fd) : fd_(fd) {}
@@ -69,31 +114,18 @@ bool RealFileSystem::Exists(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0;
 }
 
-bool RealFileSystem::Read(const std::string& path, std::string& bytes) {
-  bytes.clear();
+std::unique_ptr<FileBytes> RealFileSystem::Read(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return nullptr;
   struct stat info {};
-  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-  if (ok) {
-    // The size is a hint: the loop reads until the end, whatever it is by then.
-    bytes.resize(static_cast<std::size_t>(info.st_size) + 1);
-    std::size_t used = 0;
-    for (;;) {
-      if (used == bytes.size()) bytes.resize(bytes.size() * 2);
-      const ssize_t got = ::read(fd, bytes.data() + used, bytes.size() - used);
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) {
-        ok = got == 0;
-        break;
-      }
-      used += static_cast<std::size_t>(got);
-    }
-    bytes.resize(used);
+  std::unique_ptr<FileBytes> bytes;
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    const auto size = static_cast<std::size_t>(info.st_size);
+    bytes = size >= kMapFrom ? MapFile(fd, size) : nullptr;
+    if (!bytes) bytes = ReadFile(fd, size);
   }
   ::close(fd);
-  if (!ok) bytes.clear();
-  return ok;
+  return bytes;
 }
 
 bool RealFileSystem::IsReadOnly(const std::string& path) {

@@ -1,7 +1,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <utility>
 
+#include "text/large_text.h"
 #include "text/real_file_system.h"
 
 namespace kelvara {
@@ -55,15 +57,16 @@ bool RealFileSystem::Exists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool RealFileSystem::Read(const std::string& path, std::string& bytes) {
-  bytes.clear();
+std::unique_ptr<FileBytes> RealFileSystem::Read(const std::string& path) {
   const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
   LARGE_INTEGER size{};
   bool ok = GetFileSizeEx(file, &size) != 0;
+  std::string bytes;
   if (ok) {
     // The size is a hint: the loop reads until the end, whatever it is by then.
+    ReserveLargeText(bytes, static_cast<std::size_t>(size.QuadPart) + 1);
     bytes.resize(static_cast<std::size_t>(size.QuadPart) + 1);
     std::size_t used = 0;
     for (;;) {
@@ -80,8 +83,8 @@ bool RealFileSystem::Read(const std::string& path, std::string& bytes) {
     bytes.resize(used);
   }
   CloseHandle(file);
-  if (!ok) bytes.clear();
-  return ok;
+  if (!ok) return nullptr;
+  return HoldBytes(std::move(bytes));
 }
 
 bool RealFileSystem::IsReadOnly(const std::string& path) {
