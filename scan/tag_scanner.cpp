@@ -10,23 +10,44 @@ namespace {
 constexpr std::size_t kNone = std::string::npos;
 // The scan text grows at least by this much, or by its own size, at a time.
 constexpr std::size_t kScanStep = std::size_t{64} << 10;
+// How far ahead of a line ".document.write" is looked for at least: far
+// enough to pass many lines in one search, near enough that finding the
+// title of a large page does not read all of it.
+constexpr std::size_t kLookAhead = std::size_t{64} << 10;
 
 // Appends the scan text of the next lines until it has grown by `atLeast`;
 // false when the lines ran out first.
-bool AppendScanText(LineReader& lines, std::size_t atLeast, std::string& scanText) {
-  const CaselessPattern scriptWrite(".document.write");
+bool AppendScanText(ScanLines& lines, std::size_t atLeast, std::string& scanText) {
   const std::size_t goal = scanText.size() + atLeast;
   std::string_view line;
   while (scanText.size() < goal) {
     if (!lines.Next(line)) return false;
-    line = TrimSpaces(line);
-    if (line.empty() || scriptWrite.Find(line) != kNone) continue;
     scanText.append(line).append(kCrLf);
   }
   return true;
 }
 
 }  // namespace
+
+bool ScanLines::Next(std::string_view& line) {
+  while (lines_.Next(line)) {
+    line = TrimSpaces(line);
+    if (!line.empty() && !HoldsScriptWrite(line)) return true;
+  }
+  return false;
+}
+
+// The needle holds no line break, so a match in the page lies within one line.
+bool ScanLines::HoldsScriptWrite(std::string_view line) {
+  const auto start = static_cast<std::size_t>(line.data() - page_.data());
+  const std::size_t end = start + line.size();
+  const bool known = found_ != kNone ? found_ >= start : end <= searchedTo_;
+  if (!known) {
+    searchedTo_ = std::min(page_.size(), std::max(end, start + kLookAhead));
+    found_ = scriptWrite_.Find(page_.substr(0, searchedTo_), start);
+  }
+  return found_ != kNone && found_ + scriptWrite_.Size() <= end;
+}
 
 bool FileExists(FileSystem& files, const std::string& path) {
   return files.Exists(path);
@@ -35,7 +56,7 @@ bool FileExists(FileSystem& files, const std::string& path) {
 std::string BuildScanText(std::string_view fileBytes) {
   std::string scanText;
   scanText.reserve(fileBytes.size() + fileBytes.size() / 16);
-  LineReader lines(fileBytes);
+  ScanLines lines(fileBytes);
   AppendScanText(lines, kNone, scanText);
   return scanText;
 }
@@ -65,7 +86,7 @@ void TagScanner::ForgetCache() {
   cached_ = false;
   cachedName_.clear();
   page_.reset();
-  unscanned_ = LineReader("");
+  unscanned_ = ScanLines();
   scanned_ = true;
   scanText_.clear();
   contentAt_ = contentSize_ = 0;
@@ -87,7 +108,7 @@ void TagScanner::Load(const std::string& fileName) {
   // A page that cannot be read whole scans as empty, and stays cached as such.
   page_ = files_.Read(fileName);
   const std::string_view bytes = page_ ? page_->View() : std::string_view();
-  unscanned_ = LineReader(bytes);
+  unscanned_ = ScanLines(bytes);
   ReserveLargeText(scanText_, bytes.size() + bytes.size() / 16);  // untouched until used
   scanned_ = false;
 }

@@ -22,6 +22,27 @@ std::string BuildScanText(std::string_view fileBytes);
 // Removes every run of blanks directly before or after an "=".
 std::string NormaliseAttributes(std::string_view text);
 
+// The lines of a page that its scan text keeps, trimmed: those neither empty
+// nor holding ".document.write".
+class ScanLines {
+ public:
+  explicit ScanLines(std::string_view page = {}) : page_(page), lines_(page) {}
+
+  bool Next(std::string_view& line);
+
+ private:
+  bool HoldsScriptWrite(std::string_view line);
+
+  std::string_view page_;
+  LineReader lines_;
+  // ".document.write" is looked for ahead through the page, not line by
+  // line: found_ is its first place at or after the line last asked about,
+  // or, when none, the page holds none up to searchedTo_.
+  CaselessPattern scriptWrite_{".document.write"};
+  std::size_t found_ = std::string_view::npos;
+  std::size_t searchedTo_ = 0;
+};
+
 // Finds one element of a page by its tag name: a text heuristic, not an
 // HTML parser. It knows only the tag name and the markers "<", ">", "/>" and
 // "</"; comments, scripts and quoted values are not skipped.
@@ -62,7 +83,7 @@ class TagScanner {
   bool cached_ = false;
   std::string cachedName_;
   std::unique_ptr<FileBytes> page_;  // the page as read, until all of it is scanned
-  LineReader unscanned_{""};
+  ScanLines unscanned_;
   bool scanned_ = true;
   std::string scanText_;
   std::string tagAttributes_;
