@@ -90,6 +90,22 @@ TEST_F(RealFileSystemTest, AtomicWriteReplacesThePageAndCleansUp) {
   EXPECT_FALSE(fs::exists(folder / "page.htm.kelvara-tmp"));
 }
 
+// A large page goes out in slices, each sent on to the disk as it is written;
+// the slices must land in order and whole, small writes between them too.
+TEST_F(RealFileSystemTest, AtomicWriteOfALargePageKeepsEverySliceInOrder) {
+  Put("page.htm", "old");
+  std::string wanted;
+  ASSERT_TRUE(WriteFileAtomically(files, PathOf("page.htm"), [&](PageSink& sink) {
+    for (int slice = 0; slice < 5; ++slice) {
+      const std::string big(PageSink::kSlice + 3 + slice, static_cast<char>('a' + slice));
+      sink.Write(big);
+      sink.Text() += kOddBytes;
+      wanted += big + kOddBytes;
+    }
+  }));
+  EXPECT_TRUE(Get("page.htm") == wanted);
+}
+
 TEST_F(RealFileSystemTest, PagesNamedRelativeToTheCurrentFolderAreReplaced) {
   const fs::path before = fs::current_path();
   fs::current_path(folder);
