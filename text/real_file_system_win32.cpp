@@ -57,6 +57,8 @@ bool RealFileSystem::Exists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// Read, never mapped: Windows will not replace a file while a view of it is
+// open, and the scanner may still hold a page when the page is rewritten.
 std::unique_ptr<FileBytes> RealFileSystem::Read(const std::string& path) {
   const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
