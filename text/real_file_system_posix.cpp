@@ -166,9 +166,19 @@ bool RealFileSystem::Copy(const std::string& from, const std::string& to) {
   }
   // The copy is as private as the page it copies.
   const mode_t mode = info.st_mode & 0777;
-  const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+  const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, mode);
   if (out < 0) {
     ::close(in);
+    return false;
+  }
+  // A copy's name that leads back to the file itself (a hard link, or a
+  // symbolic link to it) would have it emptied before it is read.
+  struct stat outInfo {};
+  if (::fstat(out, &outInfo) != 0 ||
+      (outInfo.st_dev == info.st_dev && outInfo.st_ino == info.st_ino) ||
+      ::ftruncate(out, 0) != 0) {
+    ::close(in);
+    ::close(out);
     return false;
   }
   const bool copied = CopyBytes(in, out);

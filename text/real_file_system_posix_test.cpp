@@ -50,6 +50,20 @@ TEST_F(PosixFileSystemTest, BackupIsAsPrivateAsThePage) {
   EXPECT_EQ(ModeOf("page.htm.original") & 0777, 0600u);
 }
 
+// A backup name that leads back to the page must not empty the page: the
+// page would then be lost once the protected one replaced it.
+TEST_F(PosixFileSystemTest, ABackupNameThatIsThePageItselfIsRefused) {
+  Put("page.htm", "plain");
+  fs::create_hard_link(folder / "page.htm", folder / "page.htm.original");
+  fs::create_symlink(folder / "page.htm", folder / "page.htm.copy");
+  for (const std::string backup : {"page.htm.original", "page.htm.copy"}) {
+    EXPECT_EQ(RewritePage(files, PathOf("page.htm"), PathOf(backup), "protected"), kBackupFailed)
+        << backup;
+    std::ifstream in(folder / "page.htm");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "plain") << backup;
+  }
+}
+
 TEST_F(PosixFileSystemTest, ALinkedPageHasItsTargetReplaced) {
   Put("real.htm", "old");
   fs::create_symlink(folder / "real.htm", folder / "link.htm");
