@@ -152,18 +152,24 @@ void PageCipher::AppendDecodedHex(std::string& out, std::string_view hex) const 
   std::size_t k = 0;
   std::size_t i = 0;
 #if defined(__SSE2__)
-  // Thirty-two digits at a time while they are all digits, as protected
-  // pages have them; anything else is read pair by pair below.
-  for (; i + 32 <= hex.size(); i += 32, plain += 16) {
+  // Thirty-two digits at a time, as protected pages have them; a block with
+  // any other character in it is read pair by pair.
+  for (; i + 32 <= hex.size(); i += 32, plain += 16, k = (k + 16) % keyLength) {
     __m128i first;
     __m128i second;
-    if (!HexValues(_mm_loadu_si128(reinterpret_cast<const __m128i*>(hex.data() + i)), first) ||
-        !HexValues(_mm_loadu_si128(reinterpret_cast<const __m128i*>(hex.data() + i + 16)), second))
-      break;
-    const __m128i values = _mm_packus_epi16(PairBytes(first), PairBytes(second));
-    const __m128i keyBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(keyRun_.data() + k));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(plain), _mm_sub_epi8(values, keyBytes));
-    k = (k + 16) % keyLength;
+    if (HexValues(_mm_loadu_si128(reinterpret_cast<const __m128i*>(hex.data() + i)), first) &&
+        HexValues(_mm_loadu_si128(reinterpret_cast<const __m128i*>(hex.data() + i + 16)), second)) {
+      const __m128i values = _mm_packus_epi16(PairBytes(first), PairBytes(second));
+      const __m128i keyBytes =
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(keyRun_.data() + k));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(plain), _mm_sub_epi8(values, keyBytes));
+      continue;
+    }
+    for (std::size_t pair = 0; pair < 16; ++pair) {
+      const std::uint8_t value =
+          pairValue[Byte(hex[i + 2 * pair]) << 8 | Byte(hex[i + 2 * pair + 1])];
+      plain[pair] = static_cast<char>(value - Byte(keyRun_[k + pair]));
+    }
   }
 #endif
   for (; i + 1 < hex.size(); i += 2) {

@@ -117,6 +117,7 @@ bool TagScanner::ScanMore() {
   if (scanned_) return false;
   if (!AppendScanText(unscanned_, std::max(kScanStep, scanText_.size()), scanText_)) {
     scanned_ = true;
+    unscanned_ = ScanLines();
     page_.reset();
   }
   return true;

@@ -7,9 +7,10 @@
 namespace kelvara {
 
 // A file's bytes, read whole, in place for as long as this object lives.
-// The real file system maps a large file instead of copying it. A program
-// that cut the file short meanwhile would make reading its lost end fatal,
-// so the bytes are read at once, before any file is written.
+// On Linux a large file is mapped instead of copied: copying costs more than
+// anything done with the bytes. Reading a mapped file's end after another
+// program has cut it short ends this process, so its bytes are read soon
+// after Read(). Nothing this program writes ever shortens a file that is read.
 class FileBytes {
  public:
   virtual ~FileBytes() = default;

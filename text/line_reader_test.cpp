@@ -45,17 +45,19 @@ TEST(LineReader, StopsAtEndOfFileByte) {
   EXPECT_EQ(Lines(std::string("a\0b", 3)), (Strings{std::string("a\0b", 3)}));
 }
 
-// The end-of-file byte is looked for a block at a time as the lines reach
-// it, so it must count wherever it falls: in a long line, on either side of a
-// block's end, right after a CR, or far beyond the first lines.
+// The end-of-file byte is looked for 16 KiB at a time from the line being
+// read, so it must count wherever it falls: on either side of a block's end
+// in a line longer than two blocks, right after a CR, in the short lines
+// after it, or at the very end.
 TEST(LineReader, StopsAtEndOfFileByteAnywhereInALargeFile) {
-  std::string file;
+  std::string file(40000, 'x');
   for (int i = 0; file.size() < 100000; ++i) {
-    file += std::string(static_cast<std::size_t>(i * 37 % 3000), 'x') + (i % 3 ? "\r\n" : "\r");
+    file += (i % 3 ? "\r\n" : "\r") + std::string(static_cast<std::size_t>(i * 37 % 3000), 'x');
   }
-  for (const std::size_t at :
-       {std::size_t{0}, std::size_t{1}, std::size_t{16383}, std::size_t{16384}, std::size_t{16385},
-        std::size_t{40000}, file.size() - 1}) {
+  std::vector<std::size_t> places = {0,     1,     16383, 16384,          16385,
+                                     32767, 32768, 32769, file.size() - 1};
+  for (std::size_t at = 40000; at < file.size(); at += 997) places.push_back(at);
+  for (const std::size_t at : places) {
     for (const char before : {'x', '\r'}) {
       std::string bytes = file;
       bytes[at] = '\x1A';

@@ -90,8 +90,8 @@ TEST_F(RealFileSystemTest, AtomicWriteReplacesThePageAndCleansUp) {
   EXPECT_FALSE(fs::exists(folder / "page.htm.kelvara-tmp"));
 }
 
-// A large page goes out in slices, each sent on to the disk as it is written;
-// the slices must land in order and whole, small writes between them too.
+// A large page goes out in slices, some written straight through and some
+// gathered from small writes; all must land in order and whole.
 TEST_F(RealFileSystemTest, AtomicWriteOfALargePageKeepsEverySliceInOrder) {
   Put("page.htm", "old");
   std::string wanted;
