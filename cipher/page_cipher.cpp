@@ -152,23 +152,27 @@ void PageCipher::AppendDecodedHex(std::string& out, std::string_view hex) const 
   std::size_t k = 0;
   std::size_t i = 0;
 #if defined(__SSE2__)
-  // Thirty-two digits at a time, as protected pages have them; a block with
-  // any other character in it is read pair by pair.
-  for (; i + 32 <= hex.size(); i += 32, plain += 16, k = (k + 16) % keyLength) {
-    __m128i first;
-    __m128i second;
-    if (HexValues(_mm_loadu_si128(reinterpret_cast<const __m128i*>(hex.data() + i)), first) &&
-        HexValues(_mm_loadu_si128(reinterpret_cast<const __m128i*>(hex.data() + i + 16)), second)) {
+  // Thirty-two digits at a time, as protected pages have them. A block with
+  // any other character in it is read pair by pair, outside the wide loop,
+  // which runs faster with nothing else inside it.
+  while (i + 32 <= hex.size()) {
+    for (; i + 32 <= hex.size(); i += 32, plain += 16) {
+      __m128i first;
+      __m128i second;
+      if (!HexValues(_mm_loadu_si128(reinterpret_cast<const __m128i*>(hex.data() + i)), first) ||
+          !HexValues(_mm_loadu_si128(reinterpret_cast<const __m128i*>(hex.data() + i + 16)),
+                     second))
+        break;
       const __m128i values = _mm_packus_epi16(PairBytes(first), PairBytes(second));
       const __m128i keyBytes =
           _mm_loadu_si128(reinterpret_cast<const __m128i*>(keyRun_.data() + k));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(plain), _mm_sub_epi8(values, keyBytes));
-      continue;
+      k = (k + 16) % keyLength;
     }
-    for (std::size_t pair = 0; pair < 16; ++pair) {
-      const std::uint8_t value =
-          pairValue[Byte(hex[i + 2 * pair]) << 8 | Byte(hex[i + 2 * pair + 1])];
-      plain[pair] = static_cast<char>(value - Byte(keyRun_[k + pair]));
+    if (i + 32 > hex.size()) break;
+    for (const std::size_t end = i + 32; i < end; i += 2) {
+      *plain++ = static_cast<char>(pairValue[Byte(hex[i]) << 8 | Byte(hex[i + 1])] - Byte(key_[k]));
+      if (++k == keyLength) k = 0;
     }
   }
 #endif
