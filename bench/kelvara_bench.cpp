@@ -71,6 +71,19 @@ bool WriteWhole(const std::string& path, std::string_view bytes) {
   return static_cast<bool>(out.flush());
 }
 
+// Puts the page a timed run starts from in place and removes the backup the
+// last run left, without timing either: a first protection has no old
+// backup to throw away, just as cp's copy goes to a new name.
+bool ResetPage(benchmark::State& state, const std::string& path, std::string_view bytes,
+               std::string_view backupSuffix) {
+  state.PauseTiming();
+  const bool written = WriteWhole(path, bytes);
+  std::error_code ignored;
+  std::filesystem::remove(path + std::string(backupSuffix), ignored);
+  state.ResumeTiming();
+  return written;
+}
+
 void SetBytes(benchmark::State& state, std::size_t bytesPerIteration) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                           static_cast<std::int64_t>(bytesPerIteration));
@@ -191,8 +204,7 @@ void BM_ProtectPageInMemory(benchmark::State& state) {
 BENCHMARK(BM_ProtectPageInMemory)->Unit(benchmark::kMillisecond);
 
 // On real files: reading, the backup copy, writing the temporary file,
-// flushing it to disk and the replace. Putting the plain page back between
-// runs, and removing the last run's backup, is not timed.
+// flushing it to disk and the replace (ResetPage says what is not timed).
 void BM_ProtectPage(benchmark::State& state) {
   const std::string& page = LargePage();
   ScratchFolder folder;
@@ -200,12 +212,7 @@ void BM_ProtectPage(benchmark::State& state) {
   RealFileSystem files;
   const PageCipher cipher{std::string(kPassword)};
   for (auto _ : state) {
-    state.PauseTiming();
-    const bool written = WriteWhole(path, page);
-    std::error_code ignored;
-    std::filesystem::remove(path + std::string(kOriginalSuffix), ignored);
-    state.ResumeTiming();
-    if (!written) {
+    if (!ResetPage(state, path, page, kOriginalSuffix)) {
       state.SkipWithError("cannot write the plain page");
       break;
     }
@@ -240,12 +247,7 @@ void BM_RestorePage(benchmark::State& state) {
     protectedPage = bytes->View();
   }
   for (auto _ : state) {
-    state.PauseTiming();
-    const bool written = WriteWhole(path, protectedPage);
-    std::error_code ignored;
-    std::filesystem::remove(path + std::string(kProtectedSuffix), ignored);
-    state.ResumeTiming();
-    if (!written) {
+    if (!ResetPage(state, path, protectedPage, kProtectedSuffix)) {
       state.SkipWithError("cannot write the protected page");
       break;
     }
