@@ -10,9 +10,9 @@
 #include <string>
 #include <thread>
 
-#include "app/recording_dialog.h"
+#include "testing/recording_dialog.h"
 #include "app/run_worker.h"
-#include "text/memory_file_system.h"
+#include "testing/memory_file_system.h"
 
 namespace kelvara {
 namespace {

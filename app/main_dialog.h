@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "format/texts.h"
+
 // The main dialog as the run flow sees it: its controls, colours and texts,
 // and the few things the worker does to it. The Win32 dialog implements
 // MainDialog; tests drive the run flow through a recording fake.
@@ -28,23 +30,6 @@ inline constexpr Colour DialogBackground{241, 245, 248};
 inline constexpr Colour Black{0, 0, 0};
 inline constexpr Colour FailureRed{255, 0, 0};
 inline constexpr Colour SuccessGreen{30, 180, 0};
-
-inline constexpr std::string_view kPromptInitial = "Password :";
-inline constexpr std::string_view kPromptDecrypt = "Enter password to decrypt HTML file :";
-inline constexpr std::string_view kPromptEncrypt = "Enter password to encrypt HTML file :";
-inline constexpr std::string_view kPasswordFieldInitial = "Enter password";
-inline constexpr std::string_view kConfirmFieldInitial = "Re-enter password";
-inline constexpr std::string_view kMismatchText = "Password mismatch";
-inline constexpr std::string_view kMatchText = "Passwords match";
-
-inline constexpr std::string_view kOpenDialogTitle = "Kelvara - Select file to encrypt/decrypt";
-inline constexpr std::string_view kOpenFilterName = "HTML";
-inline constexpr std::string_view kOpenFilterPatterns = "*.HTM;*.HTML";
-
-// The caption is the product name after a blank, then the credit in brackets.
-inline constexpr std::string_view kCaptionName = " Kelvara";
-inline constexpr std::string_view kAuthorCredit = "by the Kelvara authors";
-inline constexpr std::string_view kWebSite = "https://kelvara.example/";
 
 std::string DialogCaption();
 

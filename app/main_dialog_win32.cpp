@@ -14,7 +14,7 @@
 #include "app/dialog_events.h"
 #include "app/main_dialog_win32.h"
 #include "app/run_worker.h"
-#include "text/real_file_system.h"
+#include "files/real_file_system.h"
 
 namespace kelvara {
 namespace {

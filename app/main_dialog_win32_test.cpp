@@ -10,7 +10,7 @@
 #include "app/main_dialog_win32.h"
 #include "protect/protect_page.h"
 #include "restore/restore_page.h"
-#include "text/page_file.h"
+#include "files/atomic_write.h"
 
 namespace kelvara {
 namespace {

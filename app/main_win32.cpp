@@ -4,7 +4,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 
-#include "app/command_line.h"
+#include "app/command_tail.h"
 #include "app/main_dialog_win32.h"
 
 namespace {

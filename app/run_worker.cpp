@@ -1,6 +1,6 @@
 #include "app/run_worker.h"
 
-#include "app/command_line.h"
+#include "app/command_tail.h"
 #include "cipher/page_cipher.h"
 #include "protect/protect_page.h"
 #include "restore/restore_page.h"
@@ -43,16 +43,16 @@ int RunWorker(RunContext& run) {
 
   // The user closed the dialog just now: leave the page alone.
   if (!run.state.BeginRewrite()) return RunFailed;
-  std::string resultText = restoring ? RestorePage(selectedFile, cipher, run.files)
-                                     : ProtectPage(selectedFile, cipher, scanner, run.files);
+  const Outcome outcome = restoring ? RestorePage(selectedFile, cipher, run.files)
+                                    : ProtectPage(selectedFile, cipher, scanner, run.files);
   run.state.EndRewrite();
-  run.state.SetResultText(resultText);
+  run.state.SetResultText(std::string(outcome.Refused() ? outcome.Text() : ""));
 
-  if (!resultText.empty()) {
-    ShowOutcome(dialog, resultText, FailureRed);
+  if (outcome.Refused()) {
+    ShowOutcome(dialog, outcome.Text(), FailureRed);
     return RunFailed;
   }
-  ShowOutcome(dialog, restoring ? kRestoredText : kProtectedText, SuccessGreen);
+  ShowOutcome(dialog, outcome.Text(), SuccessGreen);
   run.pause(kSuccessPause);
   return RunFinished;
 }

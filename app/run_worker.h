@@ -6,7 +6,7 @@
 
 #include "app/main_dialog.h"
 #include "app/run_state.h"
-#include "text/file_system.h"
+#include "files/file_system.h"
 
 namespace kelvara {
 

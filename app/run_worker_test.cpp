@@ -7,11 +7,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/recording_dialog.h"
+#include "testing/recording_dialog.h"
 #include "protect/protect_page.h"
 #include "restore/restore_page.h"
-#include "text/memory_file_system.h"
-#include "text/page_file.h"
+#include "testing/memory_file_system.h"
+#include "files/atomic_write.h"
+#include "testing/outcome_text.h"
 
 namespace kelvara {
 namespace {
@@ -41,7 +42,7 @@ std::string ProtectedCopy(const std::string& plain, const std::string& password,
   MemoryFileSystem other;
   other.files[path] = plain;
   TagScanner scanner(other);
-  EXPECT_EQ(ProtectPage(path, PageCipher(password), scanner, other), "");
+  EXPECT_EQ(Said(ProtectPage(path, PageCipher(password), scanner, other)), "");
   return other.files[path];
 }
 

@@ -8,7 +8,8 @@
 #include "protect/protect_page.h"
 #include "restore/restore_page.h"
 #include "scan/tag_scanner.h"
-#include "text/memory_file_system.h"
+#include "testing/memory_file_system.h"
+#include "testing/outcome_text.h"
 
 namespace kelvara::bench {
 namespace {
@@ -36,7 +37,7 @@ TEST(BenchPagesTest, LargePageIsProtectedWholeAndLosesItsScriptsAndComments) {
   files.files["page.htm"] = page.bytes;
   TagScanner scanner(files);
   PageParts parts;
-  ASSERT_EQ(ExtractPage(scanner, "page.htm", parts), "");
+  ASSERT_EQ(Said(ExtractPage(scanner, "page.htm", parts)), "");
   EXPECT_EQ(parts.titleText, "Club news, page 1");
   EXPECT_EQ(parts.bodyAttributes, "bgcolor=\"white\" text=\"black\"");
   EXPECT_EQ(parts.bodyText.find("<script"), std::string::npos);
@@ -57,8 +58,8 @@ TEST(BenchPagesTest, SmallPagesDifferAndSurviveProtectAndRestore) {
     EXPECT_GE(page.scripts + page.comments, 1);
 
     TagScanner scanner(files);
-    ASSERT_EQ(ProtectPage(path, cipher, scanner, files), "") << path;
-    ASSERT_EQ(RestorePage(path, cipher, files), "") << path;
+    ASSERT_EQ(Said(ProtectPage(path, cipher, scanner, files)), "") << path;
+    ASSERT_EQ(Said(RestorePage(path, cipher, files)), "") << path;
     ASSERT_TRUE(scanner.FindTag(path, "title", 1));
     EXPECT_EQ(scanner.TagContent(), "Club news, page " + std::to_string(seed));
   }

@@ -15,8 +15,9 @@
 #include "protect/protect_page.h"
 #include "restore/restore_page.h"
 #include "scan/tag_scanner.h"
-#include "text/memory_file_system.h"
-#include "text/real_file_system.h"
+#include "testing/memory_file_system.h"
+#include "files/real_file_system.h"
+#include "testing/outcome_text.h"
 
 namespace kelvara::bench {
 namespace {
@@ -189,7 +190,7 @@ void BM_ProtectPageInMemory(benchmark::State& state) {
   for (auto _ : state) {
     TagScanner scanner(files);
     PageParts parts;
-    const std::string reason = ExtractPage(scanner, kPageName, parts);
+    const std::string reason = Said(ExtractPage(scanner, kPageName, parts));
     if (!reason.empty()) {
       state.SkipWithError(reason.c_str());
       break;
@@ -217,7 +218,7 @@ void BM_ProtectPage(benchmark::State& state) {
       break;
     }
     TagScanner scanner(files);
-    const std::string reason = ProtectPage(path, cipher, scanner, files);
+    const std::string reason = Said(ProtectPage(path, cipher, scanner, files));
     if (!reason.empty()) {
       state.SkipWithError(reason.c_str());
       break;
@@ -237,7 +238,7 @@ void BM_RestorePage(benchmark::State& state) {
   {
     TagScanner scanner(files);
     const std::unique_ptr<FileBytes> bytes =
-        WriteWhole(path, LargePage()) && ProtectPage(path, cipher, scanner, files).empty()
+        WriteWhole(path, LargePage()) && Said(ProtectPage(path, cipher, scanner, files)).empty()
             ? files.Read(path)
             : nullptr;
     if (!bytes) {
@@ -251,7 +252,7 @@ void BM_RestorePage(benchmark::State& state) {
       state.SkipWithError("cannot write the protected page");
       break;
     }
-    const std::string reason = RestorePage(path, cipher, files);
+    const std::string reason = Said(RestorePage(path, cipher, files));
     if (!reason.empty()) {
       state.SkipWithError(reason.c_str());
       break;
@@ -267,14 +268,14 @@ void BM_RestorePageInMemory(benchmark::State& state) {
   MemoryFileSystem files;
   files.files[kPageName] = LargePage();
   TagScanner scanner(files);
-  if (!ExtractPage(scanner, kPageName, plainParts).empty()) {
+  if (!Said(ExtractPage(scanner, kPageName, plainParts)).empty()) {
     state.SkipWithError("cannot make the protected page");
     return;
   }
   const std::string protectedPage = BuildProtectedPage(plainParts, cipher);
   for (auto _ : state) {
     PageParts parts;
-    const std::string reason = ReadProtectedPage(protectedPage, cipher, parts);
+    const std::string reason = Said(ReadProtectedPage(protectedPage, cipher, parts));
     if (!reason.empty()) {
       state.SkipWithError(reason.c_str());
       break;

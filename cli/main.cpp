@@ -1,10 +1,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/command_line.h"
+#include "cli/run_cli.h"
 #include "cli/console.h"
 #include "cli/file_tree.h"
-#include "text/real_file_system.h"
+#include "files/real_file_system.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);

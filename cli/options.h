@@ -4,11 +4,9 @@
 #include <string_view>
 #include <vector>
 
-namespace kelvara::cli {
+#include "format/texts.h"
 
-inline constexpr std::string_view kProgramName = "kelvara-cli";
-inline constexpr std::string_view kUsageLine =
-    "usage: kelvara-cli [--protect | --restore] [--password-stdin] PATH...";
+namespace kelvara::cli {
 
 // What the tool does with each page: decide from its title, or insist on one way.
 enum class Mode { kAuto, kProtect, kRestore };

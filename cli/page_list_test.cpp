@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/memory_file_tree.h"
+#include "testing/memory_file_tree.h"
 
 namespace kelvara::cli {
 namespace {

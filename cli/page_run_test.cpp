@@ -4,7 +4,8 @@
 
 #include "protect/protect_page.h"
 #include "restore/restore_page.h"
-#include "text/memory_file_system.h"
+#include "testing/memory_file_system.h"
+#include "testing/outcome_text.h"
 
 namespace kelvara::cli {
 namespace {
@@ -16,8 +17,8 @@ const std::string kPlain =
 
 class PageRunTest : public ::testing::Test {
  protected:
-  PageOutcome Run(Mode mode, const std::string& path = kPath) {
-    return RunPage(path, mode, cipher, scanner, files);
+  std::string Run(Mode mode, const std::string& path = kPath) {
+    return std::string(RunPage(path, mode, cipher, scanner, files).Text());
   }
   bool IsProtected(const std::string& path = kPath) {
     return files.files.at(path).find("<title>Kelvara</title>") != std::string::npos;
@@ -30,15 +31,13 @@ class PageRunTest : public ::testing::Test {
 
 TEST_F(PageRunTest, DecidesByTheTitleAndRoundTrips) {
   files.files[kPath] = kPlain;
-  PageOutcome outcome = Run(Mode::kAuto);
-  EXPECT_TRUE(outcome.succeeded);
-  EXPECT_EQ(outcome.text, kProtectedText);
+  std::string outcome = Run(Mode::kAuto);
+    EXPECT_EQ(outcome, kProtectedText);
   EXPECT_TRUE(IsProtected());
   EXPECT_EQ(files.files.at(std::string(kPath) + ".original"), kPlain);
 
   outcome = Run(Mode::kAuto);
-  EXPECT_TRUE(outcome.succeeded);
-  EXPECT_EQ(outcome.text, kRestoredText);
+    EXPECT_EQ(outcome, kRestoredText);
   EXPECT_FALSE(IsProtected());
   EXPECT_NE(files.files.at(kPath).find("<title>Home</title>"), std::string::npos);
   EXPECT_NE(files.files.at(kPath).find("Hello"), std::string::npos);
@@ -48,59 +47,59 @@ TEST_F(PageRunTest, DecidesByTheTitleAndRoundTrips) {
 // the protected page kept, the same name would be judged protected again.
 TEST_F(PageRunTest, APageRewrittenEarlierIsScannedAfresh) {
   files.files[kPath] = kPlain;
-  ASSERT_TRUE(Run(Mode::kAuto).succeeded);
-  ASSERT_EQ(Run(Mode::kRestore).text, kRestoredText);
-  PageOutcome outcome = Run(Mode::kProtect);
-  EXPECT_EQ(outcome.text, kProtectedText);
+  ASSERT_EQ(Run(Mode::kAuto), kProtectedText);
+  ASSERT_EQ(Run(Mode::kRestore), kRestoredText);
+  std::string outcome = Run(Mode::kProtect);
+  EXPECT_EQ(outcome, kProtectedText);
   EXPECT_TRUE(IsProtected());
 
   // And the other way: a scan left by someone else is no answer either.
   ASSERT_TRUE(scanner.FindTag(kPath, "title", 1));
   files.files[kPath] = kPlain;
   outcome = Run(Mode::kRestore);
-  EXPECT_FALSE(outcome.succeeded);
-  EXPECT_EQ(outcome.text, kNotProtected);
+  
+  EXPECT_EQ(outcome, kNotProtected);
 }
 
 TEST_F(PageRunTest, ForcedModesRefuseTheOtherKindUntouched) {
   files.files[kPath] = kPlain;
-  PageOutcome outcome = Run(Mode::kRestore);
-  EXPECT_FALSE(outcome.succeeded);
-  EXPECT_EQ(outcome.text, "File is not protected by Kelvara.");
+  std::string outcome = Run(Mode::kRestore);
+  
+  EXPECT_EQ(outcome, "File is not protected by Kelvara.");
   EXPECT_EQ(files.files.at(kPath), kPlain);
 
-  ASSERT_TRUE(Run(Mode::kProtect).succeeded);
+  ASSERT_EQ(Run(Mode::kProtect), kProtectedText);
   const std::string protectedPage = files.files.at(kPath);
   files.files.erase(std::string(kPath) + ".original");
   outcome = Run(Mode::kProtect);
-  EXPECT_FALSE(outcome.succeeded);
-  EXPECT_EQ(outcome.text, "File is already protected by Kelvara.");
+  
+  EXPECT_EQ(outcome, "File is already protected by Kelvara.");
   EXPECT_EQ(files.files.at(kPath), protectedPage);
   EXPECT_EQ(files.files.count(std::string(kPath) + ".original"), 0u);
 }
 
 TEST_F(PageRunTest, TheTitleMustBeExactlyTheProductName) {
   files.files[kPath] = "<html><head><title>kelvara</title></head><body>x</body></html>";
-  EXPECT_EQ(Run(Mode::kAuto).text, kProtectedText);
+  EXPECT_EQ(Run(Mode::kAuto), kProtectedText);
   files.files["b.htm"] = "<html><head><title>  Kelvara  </title></head><body>x</body></html>";
   // Blanks around it are trimmed by the scanner; this is no protected page,
   // so the restore finds it damaged and leaves it.
-  const PageOutcome outcome = Run(Mode::kAuto, "b.htm");
-  EXPECT_FALSE(outcome.succeeded);
-  EXPECT_EQ(outcome.text, kPageDamaged);
+  const std::string outcome = Run(Mode::kAuto, "b.htm");
+  
+  EXPECT_EQ(outcome, kPageDamaged);
 }
 
 TEST_F(PageRunTest, PassesOnTheCoresRefusals) {
   files.files[kPath] = "<html><body>no head</body></html>";
-  PageOutcome outcome = Run(Mode::kAuto);
-  EXPECT_FALSE(outcome.succeeded);
-  EXPECT_EQ(outcome.text, kHeadMissing);
+  std::string outcome = Run(Mode::kAuto);
+  
+  EXPECT_EQ(outcome, kHeadMissing);
 
   files.files[kPath] = kPlain;
   files.readOnly.insert(kPath);
   outcome = Run(Mode::kProtect);
-  EXPECT_FALSE(outcome.succeeded);
-  EXPECT_EQ(outcome.text, "Write failed; file unchanged.");
+  
+  EXPECT_EQ(outcome, "Write failed; file unchanged.");
   EXPECT_EQ(files.files.at(kPath), kPlain);
 }
 

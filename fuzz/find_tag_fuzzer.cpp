@@ -9,7 +9,7 @@
 
 #include "fuzz/fuzz_support.h"
 #include "scan/tag_scanner.h"
-#include "text/memory_file_system.h"
+#include "testing/memory_file_system.h"
 #include "text/text.h"
 
 namespace kelvara::fuzz {

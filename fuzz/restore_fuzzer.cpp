@@ -12,7 +12,8 @@
 #include "fuzz/fuzz_support.h"
 #include "protect/protect_page.h"
 #include "restore/restore_page.h"
-#include "text/memory_file_system.h"
+#include "testing/memory_file_system.h"
+#include "testing/outcome_text.h"
 
 namespace kelvara::fuzz {
 namespace {
@@ -142,8 +143,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const Reading wanted = ReferenceRead(input.page, cipher);
   PageParts parts;
-  RequireEqual(ReadProtectedPage(input.page, cipher, parts), wanted.reason, "the reader's verdict");
-  const std::string reason = RestorePage(path, cipher, files);
+  RequireEqual(Said(ReadProtectedPage(input.page, cipher, parts)), wanted.reason, "the reader's verdict");
+  const std::string reason = Said(RestorePage(path, cipher, files));
   RequireEqual(reason, wanted.reason, "the verdict of restoration");
   if (!reason.empty()) {
     Require(reason == kPageDamaged || reason == kWrongPassword,

@@ -12,7 +12,8 @@
 #include "protect/protect_page.h"
 #include "restore/restore_page.h"
 #include "scan/tag_scanner.h"
-#include "text/memory_file_system.h"
+#include "testing/memory_file_system.h"
+#include "testing/outcome_text.h"
 
 namespace kelvara::fuzz {
 namespace {
@@ -78,14 +79,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string extractReason;
   {
     TagScanner scanner(files);
-    extractReason = ExtractPage(scanner, path, taken);
+    extractReason = Said(ExtractPage(scanner, path, taken));
   }
 
   // The run flow's scanner has already read the page to decide the mode.
   TagScanner scanner(files);
   IsProtectedPage(scanner, path);
   const auto before = files.files;
-  const std::string reason = ProtectPage(path, cipher, scanner, files);
+  const std::string reason = Said(ProtectPage(path, cipher, scanner, files));
   RequireEqual(reason, extractReason, "protection's verdict against extraction's");
   if (!reason.empty()) {
     Require(reason == kHeadMissing || reason == kHeadMalformed || reason == kBodyMissing,
@@ -104,13 +105,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The same scanner decides the mode of the next run: it must see the new page.
   Require(IsProtectedPage(scanner, path), "the protected page is not recognised as protected");
 
-  const std::string restoreReason = RestorePage(path, cipher, files);
+  const std::string restoreReason = Said(RestorePage(path, cipher, files));
   RequireEqual(restoreReason, "", "restoring what protection wrote, with its password");
   RequireEqual(files.files[kept], protectedPage, "the copy of the protected page");
   Require(files.files.size() == 3, "restoration left files other than the page and its two copies");
 
   PageParts back;
-  RequireEqual(ReadProtectedPage(protectedPage, cipher, back), "", "reading the protected page");
+  RequireEqual(Said(ReadProtectedPage(protectedPage, cipher, back)), "", "reading the protected page");
   RequireEqual(back.titleText, taken.titleText, "title text");
   RequireEqual(back.bodyText, NonBlankPieces(taken.bodyText), "body pieces");
   RequireEqual(back.bodyAttributes, taken.bodyAttributes, "body attribute text");

@@ -4,9 +4,9 @@
 #include <array>
 #include <cstring>
 
-#include "protect/protected_format.h"
+#include "format/protected_format.h"
+#include "format/texts.h"
 #include "text/line_reader.h"
-#include "text/page_file.h"
 #include "text/text.h"
 
 namespace kelvara {
@@ -141,21 +141,21 @@ void RemoveElements(std::string& text, std::string_view open, std::string_view c
   text.resize(kept);
 }
 
-std::string ExtractPage(TagScanner& scanner, const std::string& selectedFile, PageParts& parts) {
+Outcome ExtractPage(TagScanner& scanner, const std::string& selectedFile, PageParts& parts) {
   parts = PageParts{};
   parts.titleText = scanner.FindTag(selectedFile, "title", 1) ? scanner.TagContent() : selectedFile;
 
-  if (!scanner.FindTag(selectedFile, "head", 1)) return std::string(kHeadMissing);
+  if (!scanner.FindTag(selectedFile, "head", 1)) return OutcomeCode::HeadMissing;
   parts.headExtra = HeadExtra(scanner.TagContent());
-  if (EndsHeadEarly(parts.headExtra)) return std::string(kHeadMalformed);
+  if (EndsHeadEarly(parts.headExtra)) return OutcomeCode::HeadMalformed;
 
-  if (!scanner.FindTag(selectedFile, "body", 1)) return std::string(kBodyMissing);
+  if (!scanner.FindTag(selectedFile, "body", 1)) return OutcomeCode::BodyMissing;
   parts.bodyAttributes = scanner.TagAttributes();
   parts.bodyText = scanner.TakeTagContent();
   // Scripts go first, so that a script holding comment markers goes whole.
   RemoveElements(parts.bodyText, "<script", "</script>");
   RemoveElements(parts.bodyText, "<!--", "-->");
-  return {};
+  return OutcomeCode::Done;
 }
 
 void WriteProtectedPage(const PageParts& parts, const PageCipher& cipher, PageSink& sink) {
@@ -196,16 +196,18 @@ std::string BuildProtectedPage(const PageParts& parts, const PageCipher& cipher)
   return std::move(page.Text());
 }
 
-std::string ProtectPage(const std::string& selectedFile, const PageCipher& cipher,
-                        TagScanner& scanner, FileSystem& files) {
+Outcome ProtectPage(const std::string& selectedFile, const PageCipher& cipher,
+                    TagScanner& scanner, FileSystem& files) {
   PageParts parts;
-  std::string reason = ExtractPage(scanner, selectedFile, parts);
-  if (!reason.empty()) return reason;
-  reason = RewritePage(files, selectedFile, selectedFile + std::string(kOriginalSuffix),
+  if (const Outcome extracted = ExtractPage(scanner, selectedFile, parts); extracted.Refused()) {
+    return extracted;
+  }
+  const Outcome written = RewritePage(files, selectedFile, selectedFile + std::string(kOriginalSuffix),
                        [&](PageSink& sink) { WriteProtectedPage(parts, cipher, sink); });
+  if (written.Refused()) return written;
   // The cached scan text no longer describes the page once it is rewritten.
-  if (reason.empty()) scanner.ForgetCache();
-  return reason;
+  scanner.ForgetCache();
+  return OutcomeCode::Protected;
 }
 
 }  // namespace kelvara

@@ -5,8 +5,9 @@
 #include <fstream>
 #include <vector>
 
-#include "text/memory_file_system.h"
-#include "text/page_file.h"
+#include "testing/memory_file_system.h"
+#include "files/atomic_write.h"
+#include "testing/outcome_text.h"
 
 namespace kelvara {
 namespace {
@@ -30,7 +31,7 @@ class ProtectPageTest : public ::testing::Test {
   std::vector<std::string> Protect(const std::string& page) {
     files.files[kPage] = page;
     scanner.ForgetCache();
-    const std::string reason = ProtectPage(kPage, cipher, scanner, files);
+    const std::string reason = Said(ProtectPage(kPage, cipher, scanner, files));
     EXPECT_EQ(reason, "");
     const std::vector<std::string> lines = SplitCrLf(files.files[kPage]);
     EXPECT_GT(lines.size(), 40u);
@@ -151,7 +152,7 @@ TEST_F(ProtectPageTest, RefusesPagesWithoutHeadOrBody) {
     files = MemoryFileSystem{};
     files.files[kPage] = c.page;
     scanner.ForgetCache();
-    EXPECT_EQ(ProtectPage(kPage, cipher, scanner, files), c.reason) << c.page;
+    EXPECT_EQ(Said(ProtectPage(kPage, cipher, scanner, files)), c.reason) << c.page;
     EXPECT_EQ(files.files.at(kPage), c.page);
     EXPECT_FALSE(files.files.contains(kBackup));
     EXPECT_EQ(files.Count(FileOp::kCopy, kPage), 0);
@@ -165,7 +166,7 @@ TEST_F(ProtectPageTest, RefusesAHeadWhoseEndOnlyAppearsOnceTheTitleIsCut) {
     files = MemoryFileSystem{};
     files.files[kPage] = page;
     scanner.ForgetCache();
-    EXPECT_EQ(ProtectPage(kPage, cipher, scanner, files), kHeadMalformed) << page;
+    EXPECT_EQ(Said(ProtectPage(kPage, cipher, scanner, files)), kHeadMalformed) << page;
     EXPECT_EQ(files.files.at(kPage), page);
     EXPECT_FALSE(files.files.contains(kBackup));
   }
@@ -175,10 +176,10 @@ TEST_F(ProtectPageTest, RefusesAHeadWhoseEndOnlyAppearsOnceTheTitleIsCut) {
 }
 
 TEST_F(ProtectPageTest, AMissingOrUnreadablePageGetsTheHeadMessage) {
-  EXPECT_EQ(ProtectPage("missing.htm", cipher, scanner, files), kHeadMissing);
+  EXPECT_EQ(Said(ProtectPage("missing.htm", cipher, scanner, files)), kHeadMissing);
   files.files[kPage] = "<head>h</head><body>b</body>";
   files.failWhen = [](FileOp op, const std::string&) { return op == FileOp::kRead; };
-  EXPECT_EQ(ProtectPage(kPage, cipher, scanner, files), kHeadMissing);
+  EXPECT_EQ(Said(ProtectPage(kPage, cipher, scanner, files)), kHeadMissing);
   EXPECT_EQ(files.files.at(kPage), "<head>h</head><body>b</body>");
 }
 
@@ -191,7 +192,7 @@ TEST_F(ProtectPageTest, ASecondProtectOverwritesTheBackup) {
 TEST_F(ProtectPageTest, RefusesAReadOnlyPageWithoutABackup) {
   files.files[kPage] = "<head>h</head><body>b</body>";
   files.readOnly.insert(kPage);
-  EXPECT_EQ(ProtectPage(kPage, cipher, scanner, files), kWriteFailed);
+  EXPECT_EQ(Said(ProtectPage(kPage, cipher, scanner, files)), kWriteFailed);
   EXPECT_EQ(files.files.at(kPage), "<head>h</head><body>b</body>");
   EXPECT_FALSE(files.files.contains(kBackup));
 }
@@ -199,7 +200,7 @@ TEST_F(ProtectPageTest, RefusesAReadOnlyPageWithoutABackup) {
 TEST_F(ProtectPageTest, ForgetsTheScanOfAPageItRewrote) {
   files.files[kPage] = "<head><title>T</title></head><body>b</body>";
   ASSERT_FALSE(IsProtectedPage(scanner, kPage));
-  ASSERT_EQ(ProtectPage(kPage, cipher, scanner, files), "");
+  ASSERT_EQ(Said(ProtectPage(kPage, cipher, scanner, files)), "");
   EXPECT_TRUE(IsProtectedPage(scanner, kPage));
 }
 
@@ -210,7 +211,7 @@ TEST_F(ProtectPageTest, MatchesTheHandWrittenProtectedPage) {
     return std::string(std::istreambuf_iterator<char>(in), {});
   };
   files.files["club.htm"] = load("club.htm");
-  ASSERT_EQ(ProtectPage("club.htm", PageCipher("club-2026"), scanner, files), "");
+  ASSERT_EQ(Said(ProtectPage("club.htm", PageCipher("club-2026"), scanner, files)), "");
   EXPECT_EQ(files.files.at("club.htm"), load("club.protected.htm"));
   EXPECT_EQ(files.files.at("club.htm.original"), load("club.htm"));
 }

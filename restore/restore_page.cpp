@@ -1,9 +1,8 @@
 #include "restore/restore_page.h"
 
-#include "protect/protected_format.h"
+#include "format/protected_format.h"
 #include "text/large_text.h"
 #include "text/line_reader.h"
-#include "text/page_file.h"
 #include "text/text.h"
 
 namespace kelvara {
@@ -50,7 +49,7 @@ bool BodyAttributes(std::string_view rest, std::string& attributes) {
 
 }  // namespace
 
-std::string ReadProtectedPage(std::string_view bytes, const PageCipher& cipher, PageParts& parts) {
+Outcome ReadProtectedPage(std::string_view bytes, const PageCipher& cipher, PageParts& parts) {
   parts = PageParts{};
   LineReader lines(bytes);
   std::string_view line;
@@ -61,7 +60,7 @@ std::string ReadProtectedPage(std::string_view bytes, const PageCipher& cipher, 
     line = TrimSpaces(line);
     return true;
   };
-  const std::string damaged(kPageDamaged);
+  constexpr Outcome damaged = OutcomeCode::PageDamaged;
 
   do {
     if (!nextTrimmed()) return damaged;
@@ -100,8 +99,8 @@ std::string ReadProtectedPage(std::string_view bytes, const PageCipher& cipher, 
   while (lines.Next(line)) rest.append(kCrLf).append(line);
   if (!BodyAttributes(rest, parts.bodyAttributes)) return damaged;
 
-  if (wrongPassword) return std::string(kWrongPassword);
-  return {};
+  if (wrongPassword) return OutcomeCode::WrongPassword;
+  return OutcomeCode::Done;
 }
 
 void WritePlainPage(const PageParts& parts, PageSink& page) {
@@ -131,16 +130,19 @@ std::string BuildPlainPage(const PageParts& parts) {
   return std::move(page.Text());
 }
 
-std::string RestorePage(const std::string& selectedFile, const PageCipher& cipher,
-                        FileSystem& files) {
+Outcome RestorePage(const std::string& selectedFile, const PageCipher& cipher,
+                    FileSystem& files) {
   std::unique_ptr<FileBytes> bytes = files.Read(selectedFile);
-  if (!bytes) return std::string(kPageDamaged);
+  if (!bytes) return OutcomeCode::PageDamaged;
   PageParts parts;
-  std::string reason = ReadProtectedPage(bytes->View(), cipher, parts);
-  if (!reason.empty()) return reason;
+  if (const Outcome read = ReadProtectedPage(bytes->View(), cipher, parts); read.Refused()) {
+    return read;
+  }
   bytes.reset();  // read whole, and let go before anything is written
-  return std::string(RewritePage(files, selectedFile, selectedFile + std::string(kProtectedSuffix),
-                                 [&parts](PageSink& sink) { WritePlainPage(parts, sink); }));
+  const Outcome written =
+      RewritePage(files, selectedFile, selectedFile + std::string(kProtectedSuffix),
+                  [&parts](PageSink& sink) { WritePlainPage(parts, sink); });
+  return written.Refused() ? written : OutcomeCode::Restored;
 }
 
 }  // namespace kelvara

@@ -4,8 +4,10 @@
 
 #include <vector>
 
-#include "text/memory_file_system.h"
-#include "text/page_file.h"
+#include "files/atomic_write.h"
+#include "protect/protect_page.h"
+#include "testing/memory_file_system.h"
+#include "testing/outcome_text.h"
 
 namespace kelvara {
 namespace {
@@ -28,7 +30,7 @@ class RestorePageTest : public ::testing::Test {
   }
   std::string Restore(const std::string& page) {
     files.files[kPage] = page;
-    return RestorePage(kPage, cipher, files);
+    return Said(RestorePage(kPage, cipher, files));
   }
   std::string Hex(const std::string& text) const { return cipher.EncodeHex(text); }
 
@@ -123,7 +125,7 @@ TEST_F(RestorePageTest, ComparesMarkersWithLetterCase) {
 }
 
 TEST_F(RestorePageTest, RefusesAMissingOrUnreadablePage) {
-  EXPECT_EQ(RestorePage("missing.htm", cipher, files), kPageDamaged);
+  EXPECT_EQ(Said(RestorePage("missing.htm", cipher, files)), kPageDamaged);
   const std::string page = Protected("T", "", "", "x");
   files.failWhen = [](FileOp op, const std::string&) { return op == FileOp::kRead; };
   EXPECT_EQ(Restore(page), kPageDamaged);
@@ -166,18 +168,18 @@ TEST_F(RestorePageTest, CatchesAWrongPasswordOnARealPage) {
     body += "</p>\r\n";
   }
   plain.files[kPage] = "<html><head><title>News</title></head><body>\r\n" + body + "</body></html>";
-  ASSERT_EQ(ProtectPage(kPage, cipher, scanner, plain), "");
+  ASSERT_EQ(Said(ProtectPage(kPage, cipher, scanner, plain)), "");
   const std::string page = plain.files.at(kPage);
   files.files[kPage] = page;
-  EXPECT_EQ(RestorePage(kPage, PageCipher("~"), files), kWrongPassword);
+  EXPECT_EQ(Said(RestorePage(kPage, PageCipher("~"), files)), kWrongPassword);
   EXPECT_EQ(files.files.at(kPage), page);
 
   // A near miss deciphers into plausible text that the guard cannot tell
   // from the real thing; the protected copy is what saves the page then.
-  EXPECT_EQ(RestorePage(kPage, PageCipher("s3cres"), files), "");
+  EXPECT_EQ(Said(RestorePage(kPage, PageCipher("s3cres"), files)), "");
   EXPECT_EQ(files.files.at(kCopy), page);
   files.files[kPage] = files.files.at(kCopy);
-  EXPECT_EQ(RestorePage(kPage, cipher, files), "");
+  EXPECT_EQ(Said(RestorePage(kPage, cipher, files)), "");
   EXPECT_NE(files.files.at(kPage).find(body), std::string::npos);
 }
 
@@ -193,8 +195,8 @@ TEST_F(RestorePageTest, NeverRefusesAPageThatProtectionWrote) {
     TagScanner scanner(plain);
     plain.files[kPage] = plainPage;
     const PageCipher key(password);
-    ASSERT_EQ(ProtectPage(kPage, key, scanner, plain), "");
-    EXPECT_EQ(RestorePage(kPage, key, plain), "") << password;
+    ASSERT_EQ(Said(ProtectPage(kPage, key, scanner, plain)), "");
+    EXPECT_EQ(Said(RestorePage(kPage, key, plain)), "") << password;
   }
 }
 

@@ -5,9 +5,10 @@
 
 #include "protect/protect_page.h"
 #include "restore/restore_page.h"
-#include "text/memory_file_system.h"
-#include "text/page_file.h"
+#include "testing/memory_file_system.h"
+#include "files/atomic_write.h"
 #include "text/text.h"
+#include "testing/outcome_text.h"
 
 namespace kelvara {
 namespace {
@@ -169,7 +170,7 @@ std::string ShownBody(const std::string& bodyText) {
 // Protects the page held in `files` under kPage; gives the reason, if any.
 std::string Protect(MemoryFileSystem& files, const PageCipher& cipher) {
   TagScanner scanner(files);
-  return ProtectPage(kPage, cipher, scanner, files);
+  return Said(ProtectPage(kPage, cipher, scanner, files));
 }
 
 void CheckRoundTrip(const std::string& page, const PageCipher& cipher) {
@@ -177,7 +178,7 @@ void CheckRoundTrip(const std::string& page, const PageCipher& cipher) {
   files.files[kPage] = page;
   TagScanner scanner(files);
   PageParts extracted;
-  const std::string refusal = ExtractPage(scanner, kPage, extracted);
+  const std::string refusal = Said(ExtractPage(scanner, kPage, extracted));
   if (!refusal.empty()) {
     ASSERT_EQ(Protect(files, cipher), refusal);
     ASSERT_EQ(files.files.at(kPage), page);
@@ -187,11 +188,11 @@ void CheckRoundTrip(const std::string& page, const PageCipher& cipher) {
   const std::string protectedPage = files.files.at(kPage);
 
   PageParts restored;
-  ASSERT_EQ(ReadProtectedPage(protectedPage, cipher, restored), "");
+  ASSERT_EQ(Said(ReadProtectedPage(protectedPage, cipher, restored)), "");
   EXPECT_EQ(restored.titleText, extracted.titleText);
   EXPECT_EQ(restored.bodyText, ShownBody(extracted.bodyText));
   EXPECT_EQ(restored.bodyAttributes, extracted.bodyAttributes);
-  ASSERT_EQ(RestorePage(kPage, cipher, files), "");
+  ASSERT_EQ(Said(RestorePage(kPage, cipher, files)), "");
   EXPECT_EQ(files.files.at(kPage), BuildPlainPage(restored));
   EXPECT_EQ(files.files.at(std::string(kPage) + std::string(kProtectedSuffix)), protectedPage);
 }
@@ -219,7 +220,7 @@ TEST(RoundTrip, ProtectingARestoredPageAgainIsStable) {
     if (!Protect(files, cipher).empty()) continue;
     std::string pages[3];
     for (std::string& protectedPage : pages) {
-      ASSERT_EQ(RestorePage(kPage, cipher, files), "") << "page " << i;
+      ASSERT_EQ(Said(RestorePage(kPage, cipher, files)), "") << "page " << i;
       ASSERT_EQ(Protect(files, cipher), "") << "page " << i;
       protectedPage = files.files.at(kPage);
     }
@@ -264,7 +265,7 @@ class FaultWalk : public ::testing::TestWithParam<bool> {
       any = true;
       return true;
     };
-    reason = Protecting() ? Protect(files, cipher) : RestorePage(kPage, cipher, files);
+    reason = Protecting() ? Protect(files, cipher) : Said(RestorePage(kPage, cipher, files));
     return any;
   }
   PageCipher cipher{"walk"};

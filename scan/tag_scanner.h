@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "text/file_system.h"
+#include "files/file_system.h"
 #include "text/line_reader.h"
 #include "text/text.h"
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "text/memory_file_system.h"
+#include "testing/memory_file_system.h"
 
 namespace kelvara {
 namespace {

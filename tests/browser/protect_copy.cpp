@@ -16,7 +16,8 @@
 #include "cipher/page_cipher.h"
 #include "protect/protect_page.h"
 #include "scan/tag_scanner.h"
-#include "text/real_file_system.h"
+#include "files/real_file_system.h"
+#include "testing/outcome_text.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -34,7 +35,7 @@ int main(int argc, char** argv) {
   std::string password{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
   const kelvara::PageCipher cipher(std::move(password));
   kelvara::TagScanner scanner(files);
-  const std::string reason = kelvara::ProtectPage(destination, cipher, scanner, files);
+  const std::string reason = Said(kelvara::ProtectPage(destination, cipher, scanner, files));
   if (!reason.empty()) {
     std::fprintf(stderr, "%s: %s\n", destination.c_str(), reason.c_str());
     return 1;

@@ -5,16 +5,14 @@
 
 #include "cli/console.h"
 #include "cli/file_tree.h"
-#include "text/file_system.h"
+#include "files/file_system.h"
+#include "format/texts.h"
 
 namespace kelvara::cli {
 
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitRefused = 1;
 inline constexpr int kExitUsage = 2;
-
-inline constexpr std::string_view kPasswordPrompt = "Password: ";
-inline constexpr std::string_view kRepeatPrompt = "Repeat password: ";
 
 // The whole tool, from the arguments after the program's name to the exit
 // status. Every usage error is found before any page is touched.

@@ -1,4 +1,4 @@
-#include "text/page_file.h"
+#include "files/atomic_write.h"
 
 #include <algorithm>
 
@@ -42,16 +42,16 @@ bool WriteFileAtomically(FileSystem& files, const std::string& path, std::string
   return WriteFileAtomically(files, path, [bytes](PageSink& sink) { sink.Write(bytes); });
 }
 
-std::string_view RewritePage(FileSystem& files, const std::string& path,
-                             const std::string& backupPath, const PageSource& source) {
-  if (files.IsReadOnly(path)) return kWriteFailed;
-  if (!files.Copy(path, backupPath)) return kBackupFailed;
-  if (!WriteFileAtomically(files, path, source)) return kWriteFailed;
-  return {};
+Outcome RewritePage(FileSystem& files, const std::string& path, const std::string& backupPath,
+                    const PageSource& source) {
+  if (files.IsReadOnly(path)) return OutcomeCode::WriteFailed;
+  if (!files.Copy(path, backupPath)) return OutcomeCode::BackupFailed;
+  if (!WriteFileAtomically(files, path, source)) return OutcomeCode::WriteFailed;
+  return OutcomeCode::Done;
 }
 
-std::string_view RewritePage(FileSystem& files, const std::string& path,
-                             const std::string& backupPath, std::string_view bytes) {
+Outcome RewritePage(FileSystem& files, const std::string& path, const std::string& backupPath,
+                    std::string_view bytes) {
   return RewritePage(files, path, backupPath, [bytes](PageSink& sink) { sink.Write(bytes); });
 }
 

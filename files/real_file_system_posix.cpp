@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "text/large_text.h"
-#include "text/real_file_system.h"
+#include "files/real_file_system.h"
 
 namespace kelvara {
 namespace {

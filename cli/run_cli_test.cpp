@@ -1,10 +1,10 @@
-#include "cli/command_line.h"
+#include "cli/run_cli.h"
 
 #include <gtest/gtest.h>
 
 #include <deque>
 
-#include "cli/memory_file_tree.h"
+#include "testing/memory_file_tree.h"
 #include "cli/options.h"
 
 namespace kelvara::cli {

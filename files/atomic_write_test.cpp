@@ -1,8 +1,9 @@
-#include "text/page_file.h"
+#include "files/atomic_write.h"
 
 #include <gtest/gtest.h>
 
-#include "text/memory_file_system.h"
+#include "testing/memory_file_system.h"
+#include "testing/outcome_text.h"
 
 namespace kelvara {
 namespace {
@@ -57,7 +58,7 @@ class AtomicWriteFailure : public PageFileTest, public ::testing::WithParamInter
 
 TEST_P(AtomicWriteFailure, LeavesThePageAndNoTemporaryFile) {
   FailOn(GetParam());
-  EXPECT_EQ(RewritePage(files, kPage, kBackup, std::string(3 << 20, 'n')), kWriteFailed);
+  EXPECT_EQ(Said(RewritePage(files, kPage, kBackup, std::string(3 << 20, 'n'))), kWriteFailed);
   EXPECT_EQ(files.files.at(kPage), "old page");
   EXPECT_FALSE(files.files.contains(kTemp));
 }
@@ -74,21 +75,21 @@ INSTANTIATE_TEST_SUITE_P(EachStep, AtomicWriteFailure,
 
 TEST_F(PageFileTest, RewriteKeepsABackupOfTheOldPage) {
   files.files[kBackup] = "older backup";
-  EXPECT_EQ(RewritePage(files, kPage, kBackup, "new page"), "");
+  EXPECT_EQ(Said(RewritePage(files, kPage, kBackup, "new page")), "");
   EXPECT_EQ(files.files.at(kPage), "new page");
   EXPECT_EQ(files.files.at(kBackup), "old page");
 }
 
 TEST_F(PageFileTest, RewriteRefusesAReadOnlyPageBeforeTheBackup) {
   files.readOnly.insert(kPage);
-  EXPECT_EQ(RewritePage(files, kPage, kBackup, "new page"), kWriteFailed);
+  EXPECT_EQ(Said(RewritePage(files, kPage, kBackup, "new page")), kWriteFailed);
   EXPECT_EQ(files.files.at(kPage), "old page");
   EXPECT_FALSE(files.files.contains(kBackup));
 }
 
 TEST_F(PageFileTest, RewriteStopsWhenTheBackupFails) {
   FailOn(FileOp::kCopy);
-  EXPECT_EQ(RewritePage(files, kPage, kBackup, "new page"), kBackupFailed);
+  EXPECT_EQ(Said(RewritePage(files, kPage, kBackup, "new page")), kBackupFailed);
   EXPECT_EQ(files.files.at(kPage), "old page");
   EXPECT_EQ(files.Count(FileOp::kCreate, kTemp), 0);
 }

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "text/file_system.h"
+#include "files/file_system.h"
 
 namespace kelvara {
 

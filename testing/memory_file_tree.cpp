@@ -1,4 +1,4 @@
-#include "cli/memory_file_tree.h"
+#include "testing/memory_file_tree.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cli/file_tree.h"
-#include "text/memory_file_system.h"
+#include "testing/memory_file_system.h"
 
 namespace kelvara::cli {
 

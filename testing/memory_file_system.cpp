@@ -1,4 +1,4 @@
-#include "text/memory_file_system.h"
+#include "testing/memory_file_system.h"
 
 #include <algorithm>
 

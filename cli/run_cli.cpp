@@ -1,4 +1,4 @@
-#include "cli/command_line.h"
+#include "cli/run_cli.h"
 
 #include "cipher/page_cipher.h"
 #include "cli/options.h"
@@ -86,10 +86,10 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileT
   std::size_t done = 0;
   progress.Show(done);
   for (const std::string& page : list.pages) {
-    const PageOutcome outcome = RunPage(page, options.mode, cipher, scanner, files);
-    anyRefused = anyRefused || !outcome.succeeded;
+    const Outcome outcome = RunPage(page, options.mode, cipher, scanner, files);
+    anyRefused = anyRefused || outcome.Refused();
     progress.Erase();
-    console.Out(page + ": " + outcome.text + "\n");
+    console.Out(page + ": " + std::string(outcome.Text()) + "\n");
     // The line goes out before the counter is drawn again beside it.
     if (progress.Shown()) console.FlushOut();
     progress.Show(++done);

@@ -1,4 +1,4 @@
-#include "text/file_system.h"
+#include "files/file_system.h"
 
 #include <utility>
 

@@ -5,8 +5,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "text/page_file.h"
-#include "text/real_file_system.h"
+#include "files/atomic_write.h"
+#include "files/real_file_system.h"
+#include "testing/outcome_text.h"
 
 namespace kelvara {
 namespace {
@@ -57,7 +58,7 @@ TEST_F(PosixFileSystemTest, ABackupNameThatIsThePageItselfIsRefused) {
   fs::create_hard_link(folder / "page.htm", folder / "page.htm.original");
   fs::create_symlink(folder / "page.htm", folder / "page.htm.copy");
   for (const std::string backup : {"page.htm.original", "page.htm.copy"}) {
-    EXPECT_EQ(RewritePage(files, PathOf("page.htm"), PathOf(backup), "protected"), kBackupFailed)
+    EXPECT_EQ(Said(RewritePage(files, PathOf("page.htm"), PathOf(backup), "protected")), kBackupFailed)
         << backup;
     std::ifstream in(folder / "page.htm");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "plain") << backup;

@@ -1,4 +1,4 @@
-#include "text/real_file_system.h"
+#include "files/real_file_system.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,8 @@
 #include <fstream>
 #include <random>
 
-#include "text/page_file.h"
+#include "files/atomic_write.h"
+#include "testing/outcome_text.h"
 
 namespace kelvara {
 namespace {
@@ -130,7 +131,7 @@ TEST_F(RealFileSystemTest, ReadOnlyPagesAreRefused) {
                   fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
   EXPECT_TRUE(files.IsReadOnly(PathOf("page.htm")));
-  EXPECT_EQ(RewritePage(files, PathOf("page.htm"), PathOf("page.htm.original"), "new"),
+  EXPECT_EQ(Said(RewritePage(files, PathOf("page.htm"), PathOf("page.htm.original"), "new")),
             kWriteFailed);
   EXPECT_EQ(Get("page.htm"), "old");
   EXPECT_FALSE(fs::exists(folder / "page.htm.original"));

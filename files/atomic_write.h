@@ -4,12 +4,10 @@
 #include <string>
 #include <string_view>
 
-#include "text/file_system.h"
+#include "files/file_system.h"
+#include "format/outcome.h"
 
 namespace kelvara {
-
-inline constexpr std::string_view kBackupFailed = "Backup failed; file unchanged.";
-inline constexpr std::string_view kWriteFailed = "Write failed; file unchanged.";
 
 // Suffix of the temporary file that a page is written to before it replaces the page.
 inline constexpr std::string_view kTempSuffix = ".kelvara-tmp";
@@ -49,11 +47,11 @@ bool WriteFileAtomically(FileSystem& files, const std::string& path, const PageS
 bool WriteFileAtomically(FileSystem& files, const std::string& path, std::string_view bytes);
 
 // Rewrites a page safely: a read-only page is refused, then the page is
-// copied to `backupPath`, then replaced by what `source` produces. Gives an
-// empty text on success, otherwise the reason; on any failure the page is as it was.
-std::string_view RewritePage(FileSystem& files, const std::string& path,
-                             const std::string& backupPath, const PageSource& source);
-std::string_view RewritePage(FileSystem& files, const std::string& path,
-                             const std::string& backupPath, std::string_view bytes);
+// copied to `backupPath`, then replaced by what `source` produces. On any
+// failure the page is as it was.
+Outcome RewritePage(FileSystem& files, const std::string& path, const std::string& backupPath,
+                    const PageSource& source);
+Outcome RewritePage(FileSystem& files, const std::string& path, const std::string& backupPath,
+                    std::string_view bytes);
 
 }  // namespace kelvara

@@ -1,0 +1,25 @@
+#include "format/outcome.h"
+
+#include "format/texts.h"
+
+namespace kelvara {
+
+std::string_view Outcome::Text() const {
+  switch (code_) {
+    case OutcomeCode::Done: return {};
+    case OutcomeCode::Protected: return kProtectedText;
+    case OutcomeCode::Restored: return kRestoredText;
+    case OutcomeCode::HeadMissing: return kHeadMissing;
+    case OutcomeCode::BodyMissing: return kBodyMissing;
+    case OutcomeCode::HeadMalformed: return kHeadMalformed;
+    case OutcomeCode::AlreadyProtected: return kAlreadyProtected;
+    case OutcomeCode::NotProtected: return kNotProtected;
+    case OutcomeCode::PageDamaged: return kPageDamaged;
+    case OutcomeCode::WrongPassword: return kWrongPassword;
+    case OutcomeCode::BackupFailed: return kBackupFailed;
+    case OutcomeCode::WriteFailed: return kWriteFailed;
+  }
+  return {};
+}
+
+}  // namespace kelvara
