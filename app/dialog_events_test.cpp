@@ -13,6 +13,7 @@
 #include "testing/recording_dialog.h"
 #include "app/run_worker.h"
 #include "testing/memory_file_system.h"
+#include "testing/fixed_random.h"
 
 namespace kelvara {
 namespace {
@@ -132,7 +133,7 @@ TEST(RunState, TimerGoesOnWhileThePageIsBeingProtected) {
   RunState state;
   ChangeStep(state, "pw", "pw");
   std::atomic<bool> paused = false;
-  RunContext run{dialog, state, files, page, [&](std::chrono::milliseconds) { paused = true; }};
+  RunContext run{dialog, state, files, TestRandom(), page, [&](std::chrono::milliseconds) { paused = true; }};
   std::thread worker([&] { state.SetWorkerStatus(RunWorker(run)); });
 
   for (int i = 0; i < 5000 && !writing; ++i)

@@ -194,7 +194,8 @@ DWORD WINAPI WorkerThread(void* parameter) {
   const HRESULT com = CoInitialize(nullptr);
   Win32MainDialog dialog(context);
   RealFileSystem files;
-  RunContext run{dialog, context.state, files, context.commandLineTail,
+  SystemRandom random;
+  RunContext run{dialog, context.state, files, random, context.commandLineTail,
                  [](std::chrono::milliseconds pause) { Sleep(static_cast<DWORD>(pause.count())); }};
   const int status = RunWorker(run);
   context.state.SetWorkerStatus(status);

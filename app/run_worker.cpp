@@ -44,7 +44,7 @@ int RunWorker(RunContext& run) {
   // The user closed the dialog just now: leave the page alone.
   if (!run.state.BeginRewrite()) return RunFailed;
   const Outcome outcome = restoring ? RestorePage(selectedFile, cipher, run.files)
-                                    : ProtectPage(selectedFile, cipher, scanner, run.files);
+                                    : ProtectPage(selectedFile, cipher, scanner, run.files, run.random);
   run.state.EndRewrite();
   run.state.SetResultText(std::string(outcome.Refused() ? outcome.Text() : ""));
 

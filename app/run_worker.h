@@ -6,6 +6,7 @@
 
 #include "app/main_dialog.h"
 #include "app/run_state.h"
+#include "cipher/sha256.h"
 #include "files/file_system.h"
 
 namespace kelvara {
@@ -19,6 +20,7 @@ struct RunContext {
   MainDialog& dialog;
   RunState& state;
   FileSystem& files;
+  RandomSource& random;
   std::string commandLineTail;
   std::function<void(std::chrono::milliseconds)> pause;
 };

@@ -10,6 +10,7 @@
 #include "scan/tag_scanner.h"
 #include "testing/memory_file_system.h"
 #include "testing/outcome_text.h"
+#include "testing/fixed_random.h"
 
 namespace kelvara::bench {
 namespace {
@@ -58,7 +59,7 @@ TEST(BenchPagesTest, SmallPagesDifferAndSurviveProtectAndRestore) {
     EXPECT_GE(page.scripts + page.comments, 1);
 
     TagScanner scanner(files);
-    ASSERT_EQ(Said(ProtectPage(path, cipher, scanner, files)), "") << path;
+    ASSERT_EQ(Said(ProtectPage(path, cipher, scanner, files, TestRandom())), "") << path;
     ASSERT_EQ(Said(RestorePage(path, cipher, files)), "") << path;
     ASSERT_TRUE(scanner.FindTag(path, "title", 1));
     EXPECT_EQ(scanner.TagContent(), "Club news, page " + std::to_string(seed));

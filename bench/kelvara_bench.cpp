@@ -18,6 +18,7 @@
 #include "testing/memory_file_system.h"
 #include "files/real_file_system.h"
 #include "testing/outcome_text.h"
+#include "testing/fixed_random.h"
 
 namespace kelvara::bench {
 namespace {
@@ -197,7 +198,7 @@ void BM_ProtectPageInMemory(benchmark::State& state) {
     }
     DiscardedFile file;
     PageSink sink(&file);
-    WriteProtectedPage(parts, cipher, sink);
+    WriteProtectedPage(parts, cipher, TestRandom().Bytes(16), sink);
     sink.Flush();
   }
   SetBytes(state, page.size());
@@ -218,7 +219,7 @@ void BM_ProtectPage(benchmark::State& state) {
       break;
     }
     TagScanner scanner(files);
-    const std::string reason = Said(ProtectPage(path, cipher, scanner, files));
+    const std::string reason = Said(ProtectPage(path, cipher, scanner, files, TestRandom()));
     if (!reason.empty()) {
       state.SkipWithError(reason.c_str());
       break;
@@ -238,7 +239,7 @@ void BM_RestorePage(benchmark::State& state) {
   {
     TagScanner scanner(files);
     const std::unique_ptr<FileBytes> bytes =
-        WriteWhole(path, LargePage()) && Said(ProtectPage(path, cipher, scanner, files)).empty()
+        WriteWhole(path, LargePage()) && Said(ProtectPage(path, cipher, scanner, files, TestRandom())).empty()
             ? files.Read(path)
             : nullptr;
     if (!bytes) {
@@ -272,7 +273,7 @@ void BM_RestorePageInMemory(benchmark::State& state) {
     state.SkipWithError("cannot make the protected page");
     return;
   }
-  const std::string protectedPage = BuildProtectedPage(plainParts, cipher);
+  const std::string protectedPage = BuildProtectedPage(plainParts, cipher, TestRandom().Bytes(16));
   for (auto _ : state) {
     PageParts parts;
     const std::string reason = Said(ReadProtectedPage(protectedPage, cipher, parts));

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <memory>
 
+#include "cipher/sha256.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -95,6 +97,17 @@ __m128i PairBytes(__m128i values) {
 PageCipher::PageCipher(std::string key) : key_(std::move(key)) {
   if (key_.empty()) key_.assign(1, '\0');
   while (keyRun_.size() < key_.size() + 16) keyRun_ += key_;
+}
+
+bool PageCipher::EnciphersNothing() const {
+  return key_.find_first_not_of('\0') == std::string::npos;
+}
+
+std::string PageCipher::CheckValue(std::string_view salt) const {
+  Sha256 hash;
+  hash.Update(salt);
+  hash.Update(key_);
+  return hash.Finish();
 }
 
 std::string PageCipher::ApplyKey(std::string_view text, int direction) const {

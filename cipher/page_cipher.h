@@ -20,6 +20,13 @@ class PageCipher {
   explicit PageCipher(std::string key);
 
   const std::string& Key() const { return key_; }
+  // True for a key of nothing but zero bytes, which leaves every byte as it is.
+  bool EnciphersNothing() const;
+
+  // The check value that a protected page carries for this key: the SHA-256
+  // of the page's salt followed by the key. It tells a wrong password without
+  // revealing the right one.
+  std::string CheckValue(std::string_view salt) const;
 
   // Adds (direction +1) or subtracts (-1) the key; the key starts again at its
   // first byte on every call.

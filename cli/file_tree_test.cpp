@@ -13,6 +13,7 @@
 #include "restore/restore_page.h"
 #include "files/real_file_system.h"
 #include "testing/outcome_text.h"
+#include "testing/fixed_random.h"
 
 namespace kelvara::cli {
 namespace {
@@ -98,13 +99,13 @@ TEST_F(RealFileTreeTest, PagesNamedRelativeToTheCurrentFolderAreRewritten) {
   for (const std::string path : {"top.htm", "d/page.htm", "d/sub/../page.htm"}) {
     std::ofstream(path, std::ios::binary)
         << "<html>\r\n<head>\r\n</head>\r\n<body>\r\nHi\r\n</body>\r\n</html>\r\n";
-    EXPECT_EQ(Said(RunPage(path, Mode::kAuto, cipher, scanner, files)), "") << path;
+    EXPECT_EQ(Said(RunPage(path, Mode::kAuto, cipher, scanner, files, TestRandom())), "") << path;
     const std::unique_ptr<FileBytes> bytes = files.Read(path);
     ASSERT_NE(bytes, nullptr) << path;
     // A page without a title is titled with its name as given.
     EXPECT_NE(bytes->View().find(cipher.EncodeHex(path)), std::string::npos) << path;
     EXPECT_TRUE(fs::exists(path + ".original")) << path;
-    EXPECT_EQ(Said(RunPage(path, Mode::kAuto, cipher, scanner, files)), "") << path;
+    EXPECT_EQ(Said(RunPage(path, Mode::kAuto, cipher, scanner, files, TestRandom())), "") << path;
     EXPECT_TRUE(fs::exists(path + ".protected")) << path;
   }
   fs::current_path(before);

@@ -4,6 +4,7 @@
 #include "cli/run_cli.h"
 #include "cli/console.h"
 #include "cli/file_tree.h"
+#include "cipher/sha256.h"
 #include "files/real_file_system.h"
 
 int main(int argc, char** argv) {
@@ -11,5 +12,6 @@ int main(int argc, char** argv) {
   kelvara::cli::RealConsole console;
   kelvara::cli::RealFileTree tree;
   kelvara::RealFileSystem files;
-  return kelvara::cli::RunCommandLine(args, console, tree, files);
+  kelvara::SystemRandom random;
+  return kelvara::cli::RunCommandLine(args, console, tree, files, random);
 }

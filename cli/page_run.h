@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "cipher/page_cipher.h"
+#include "cipher/sha256.h"
 #include "cli/options.h"
 #include "files/file_system.h"
 #include "format/outcome.h"
@@ -17,6 +18,6 @@ namespace kelvara::cli {
 // The scanner starts afresh on every page, so a page rewritten earlier in
 // the run is never judged by its old text.
 Outcome RunPage(const std::string& path, Mode mode, const PageCipher& cipher,
-                    TagScanner& scanner, FileSystem& files);
+                    TagScanner& scanner, FileSystem& files, RandomSource& random);
 
 }  // namespace kelvara::cli

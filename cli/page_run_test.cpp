@@ -6,6 +6,7 @@
 #include "restore/restore_page.h"
 #include "testing/memory_file_system.h"
 #include "testing/outcome_text.h"
+#include "testing/fixed_random.h"
 
 namespace kelvara::cli {
 namespace {
@@ -18,7 +19,7 @@ const std::string kPlain =
 class PageRunTest : public ::testing::Test {
  protected:
   std::string Run(Mode mode, const std::string& path = kPath) {
-    return std::string(RunPage(path, mode, cipher, scanner, files).Text());
+    return std::string(RunPage(path, mode, cipher, scanner, files, TestRandom()).Text());
   }
   bool IsProtected(const std::string& path = kPath) {
     return files.files.at(path).find("<title>Kelvara</title>") != std::string::npos;

@@ -46,7 +46,7 @@ std::string GetPassword(const Options& options, Console& console, std::string& p
 }  // namespace
 
 int RunCommandLine(const std::vector<std::string>& args, Console& console, FileTree& tree,
-                   FileSystem& files) {
+                   FileSystem& files, RandomSource& random) {
   const Options options = ParseOptions(args);
   if (options.help) {
     console.Out(HelpText());
@@ -86,7 +86,7 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileT
   std::size_t done = 0;
   progress.Show(done);
   for (const std::string& page : list.pages) {
-    const Outcome outcome = RunPage(page, options.mode, cipher, scanner, files);
+    const Outcome outcome = RunPage(page, options.mode, cipher, scanner, files, random);
     anyRefused = anyRefused || outcome.Refused();
     progress.Erase();
     console.Out(page + ": " + std::string(outcome.Text()) + "\n");

@@ -5,6 +5,7 @@
 
 #include "cli/console.h"
 #include "cli/file_tree.h"
+#include "cipher/sha256.h"
 #include "files/file_system.h"
 #include "format/texts.h"
 
@@ -17,6 +18,6 @@ inline constexpr int kExitUsage = 2;
 // The whole tool, from the arguments after the program's name to the exit
 // status. Every usage error is found before any page is touched.
 int RunCommandLine(const std::vector<std::string>& args, Console& console, FileTree& tree,
-                   FileSystem& files);
+                   FileSystem& files, RandomSource& random);
 
 }  // namespace kelvara::cli

@@ -6,6 +6,7 @@
 
 #include "testing/memory_file_tree.h"
 #include "cli/options.h"
+#include "testing/fixed_random.h"
 
 namespace kelvara::cli {
 namespace {
@@ -59,7 +60,7 @@ class CommandLineTest : public ::testing::Test {
     console.out.clear();
     console.err.clear();
     console.inputRead = 0;
-    return RunCommandLine(args, console, tree, files);
+    return RunCommandLine(args, console, tree, files, TestRandom());
   }
   // Runs with the password on standard input.
   int RunWith(const std::string& passwordLine, std::vector<std::string> args) {

@@ -16,6 +16,7 @@ std::string_view Outcome::Text() const {
     case OutcomeCode::NotProtected: return kNotProtected;
     case OutcomeCode::PageDamaged: return kPageDamaged;
     case OutcomeCode::WrongPassword: return kWrongPassword;
+    case OutcomeCode::EmptyPassword: return kEmptyPassword;
     case OutcomeCode::BackupFailed: return kBackupFailed;
     case OutcomeCode::WriteFailed: return kWriteFailed;
   }

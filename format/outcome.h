@@ -17,6 +17,7 @@ enum class OutcomeCode : unsigned char {
   NotProtected,
   PageDamaged,
   WrongPassword,
+  EmptyPassword,
   BackupFailed,
   WriteFailed,
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 // The lines of a protected page that its writer and its reader both depend on.
@@ -11,6 +12,21 @@ inline constexpr std::string_view kTitleCall = "VetrakSetTitle(\"";
 inline constexpr std::string_view kBodyCall = "VetrakAdd2Body(\"";
 inline constexpr std::string_view kCallEnd = "\");";
 inline constexpr std::size_t kCallLeadIn = 16;
+
+// The check line, before the title line: the page's salt and the SHA-256 of
+// the salt followed by the key, both in hex. A reader that knows nothing of
+// it passes it by on its way to the title line.
+inline constexpr std::string_view kCheckCall = "VetrakCheck(\"";
+inline constexpr std::string_view kCheckBetween = "\", \"";
+inline constexpr std::size_t kSaltSize = 16;
+inline constexpr std::size_t kDigestSize = 32;
+
+// The seal line, between the "}" line and "</script>": the SHA-256 of the
+// check line's two values and of the hex text of every call line, each
+// followed by a LF, so that a change to the enciphered text is told from a
+// wrong password.
+inline constexpr std::string_view kSealStart = "var VetrakSeal = \"";
+inline constexpr std::string_view kSealEnd = "\";";
 
 // The line that ends the decoder's main function, once trimmed.
 inline constexpr std::string_view kMainEnd = "}";

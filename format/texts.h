@@ -23,6 +23,7 @@ inline constexpr std::string_view kAlreadyProtected = "File is already protected
 inline constexpr std::string_view kNotProtected = "File is not protected by Kelvara.";
 inline constexpr std::string_view kPageDamaged = "Protected page is damaged.";
 inline constexpr std::string_view kWrongPassword = "Wrong password; file unchanged.";
+inline constexpr std::string_view kEmptyPassword = "Empty password; file unchanged.";
 inline constexpr std::string_view kBackupFailed = "Backup failed; file unchanged.";
 inline constexpr std::string_view kWriteFailed = "Write failed; file unchanged.";
 

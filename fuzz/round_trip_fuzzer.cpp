@@ -14,6 +14,7 @@
 #include "scan/tag_scanner.h"
 #include "testing/memory_file_system.h"
 #include "testing/outcome_text.h"
+#include "testing/fixed_random.h"
 
 namespace kelvara::fuzz {
 namespace {
@@ -86,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TagScanner scanner(files);
   IsProtectedPage(scanner, path);
   const auto before = files.files;
-  const std::string reason = Said(ProtectPage(path, cipher, scanner, files));
+  const std::string reason = Said(ProtectPage(path, cipher, scanner, files, TestRandom()));
   RequireEqual(reason, extractReason, "protection's verdict against extraction's");
   if (!reason.empty()) {
     Require(reason == kHeadMissing || reason == kHeadMalformed || reason == kBodyMissing,

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include "cipher/sha256.h"
+#include "format/decoder_script.h"
 #include "format/protected_format.h"
 #include "format/texts.h"
 #include "text/line_reader.h"
@@ -14,61 +16,18 @@ namespace {
 
 constexpr std::size_t kNone = std::string::npos;
 
-// The fixed head of every protected page and its decoder script, up to the
-// title line. The script must stay byte for byte as it is: pages already out
-// there rely on it, and restoration reads the lines around it.
-constexpr std::array<std::string_view, 40> kDecoderHead = {
-    "<html>",
-    "<head>",
-    "<title>Kelvara</title>",
-    "<script language=\"javascript\">",
-    "",
-    "  var VetrakPwd;",
-    "",
-    "  function SetVetrakPwd()",
-    "  {",
-    "    VetrakPwd = prompt(\"Page protected by Kelvara encryption tool.\", \"Please enter your "
-    "password\");",
-    "    if (VetrakPwd == \"\") { VetrakPwd = String.fromCharCode(0); }",
-    "  }",
-    "",
-    "  function VetrakSetTitle(txt)",
-    "  {",
-    "    document.title = VetrakDecode(txt);",
-    "  }",
-    "",
-    "  function VetrakAdd2Body(txt)",
-    "  {",
-    "    document.writeln( VetrakDecode(txt) );",
-    "  }",
-    "",
-    "  function VetrakDecode(txt)",
-    "  {",
-    "    var res=\"\";",
-    "    var ind=0;",
-    "    var tmp=0;",
-    "    for (var i=0; i < txt.length; i+=2)",
-    "    {",
-    "      tmp = (256 + parseInt(txt.substr(i,2), 16) - VetrakPwd.charCodeAt(ind)) % 256;",
-    "      res += String.fromCharCode(tmp);",
-    "      ind = (ind + 1) % VetrakPwd.length;",
-    "    }",
-    "    return res;",
-    "  }",
-    "",
-    "  function VetrakMain()",
-    "  {",
-    "    SetVetrakPwd();",
-};
-
 void AppendLine(std::string& page, std::string_view line) {
   page.append(line).append(kCrLf);
 }
 
+// Writes a call line and adds its hex text to the seal.
 void AppendCallLine(std::string& page, std::string_view call, std::string_view plain,
-                    const PageCipher& cipher) {
+                    const PageCipher& cipher, Sha256& seal) {
   page.append(protected_format::kIndent).append(call);
+  const std::size_t hexAt = page.size();
   cipher.AppendEncodedHex(page, plain);
+  seal.Update(std::string_view(page).substr(hexAt));
+  seal.Update("\n");
   page.append(protected_format::kCallEnd).append(kCrLf);
 }
 
@@ -158,10 +117,25 @@ Outcome ExtractPage(TagScanner& scanner, const std::string& selectedFile, PagePa
   return OutcomeCode::Done;
 }
 
-void WriteProtectedPage(const PageParts& parts, const PageCipher& cipher, PageSink& sink) {
+void WriteProtectedPage(const PageParts& parts, const PageCipher& cipher, std::string_view salt,
+                        PageSink& sink) {
   std::string& page = sink.Text();
-  for (const std::string_view line : kDecoderHead) AppendLine(page, line);
-  AppendCallLine(page, protected_format::kTitleCall, parts.titleText, cipher);
+  const std::string_view script = DecoderScript();
+  for (std::size_t from = 0; from <= script.size();) {
+    const std::size_t lineEnd = std::min(script.find('\n', from), script.size());
+    AppendLine(page, script.substr(from, lineEnd - from));
+    from = lineEnd + 1;
+  }
+
+  Sha256 seal;
+  const std::string saltHex = HexDigits(salt);
+  const std::string checkHex = HexDigits(cipher.CheckValue(salt));
+  page.append(protected_format::kIndent).append(protected_format::kCheckCall).append(saltHex);
+  page.append(protected_format::kCheckBetween).append(checkHex);
+  page.append(protected_format::kCallEnd).append(kCrLf);
+  seal.Update(saltHex + "\n" + checkHex + "\n");
+  AppendLine(page, "    SetVetrakPwd();");
+  AppendCallLine(page, protected_format::kTitleCall, parts.titleText, cipher, seal);
 
   // One call line per piece of the body between CR LF pairs; a lone CR or LF
   // stays inside its piece, and pieces of nothing but blanks are left out.
@@ -170,7 +144,7 @@ void WriteProtectedPage(const PageParts& parts, const PageCipher& cipher, PageSi
     const std::size_t lineEnd = body.find(kCrLf, from);
     const std::string_view piece = body.substr(from, lineEnd == kNone ? kNone : lineEnd - from);
     if (!IsBlank(piece)) {
-      AppendCallLine(page, protected_format::kBodyCall, piece, cipher);
+      AppendCallLine(page, protected_format::kBodyCall, piece, cipher, seal);
       sink.Pass();
     }
     if (lineEnd == kNone) break;
@@ -178,6 +152,8 @@ void WriteProtectedPage(const PageParts& parts, const PageCipher& cipher, PageSi
   }
 
   AppendLine(page, "  }");
+  page.append("  ").append(protected_format::kSealStart).append(HexDigits(seal.Finish()));
+  page.append(protected_format::kSealEnd).append(kCrLf);
   AppendLine(page, "");
   AppendLine(page, protected_format::kScriptEnd);
   if (!parts.headExtra.empty()) {
@@ -190,20 +166,23 @@ void WriteProtectedPage(const PageParts& parts, const PageCipher& cipher, PageSi
   AppendLine(page, "</html>");
 }
 
-std::string BuildProtectedPage(const PageParts& parts, const PageCipher& cipher) {
+std::string BuildProtectedPage(const PageParts& parts, const PageCipher& cipher,
+                               std::string_view salt) {
   PageSink page;
-  WriteProtectedPage(parts, cipher, page);
+  WriteProtectedPage(parts, cipher, salt, page);
   return std::move(page.Text());
 }
 
 Outcome ProtectPage(const std::string& selectedFile, const PageCipher& cipher,
-                    TagScanner& scanner, FileSystem& files) {
+                    TagScanner& scanner, FileSystem& files, RandomSource& random) {
+  if (cipher.EnciphersNothing()) return OutcomeCode::EmptyPassword;
   PageParts parts;
   if (const Outcome extracted = ExtractPage(scanner, selectedFile, parts); extracted.Refused()) {
     return extracted;
   }
+  const std::string salt = random.Bytes(protected_format::kSaltSize);
   const Outcome written = RewritePage(files, selectedFile, selectedFile + std::string(kOriginalSuffix),
-                       [&](PageSink& sink) { WriteProtectedPage(parts, cipher, sink); });
+                       [&](PageSink& sink) { WriteProtectedPage(parts, cipher, salt, sink); });
   if (written.Refused()) return written;
   // The cached scan text no longer describes the page once it is rewritten.
   scanner.ForgetCache();

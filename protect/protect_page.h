@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "cipher/page_cipher.h"
+#include "cipher/sha256.h"
 #include "files/atomic_write.h"
 #include "files/file_system.h"
 #include "format/outcome.h"
@@ -27,14 +28,18 @@ Outcome ExtractPage(TagScanner& scanner, const std::string& selectedFile, PagePa
 // Both markers are given in lower case.
 void RemoveElements(std::string& text, std::string_view open, std::string_view close);
 
-// The protected page, byte for byte, with its decoder script.
-void WriteProtectedPage(const PageParts& parts, const PageCipher& cipher, PageSink& sink);
-std::string BuildProtectedPage(const PageParts& parts, const PageCipher& cipher);
+// The protected page, byte for byte, with its decoder script and the check
+// value made with `salt` (16 bytes).
+void WriteProtectedPage(const PageParts& parts, const PageCipher& cipher, std::string_view salt,
+                        PageSink& sink);
+std::string BuildProtectedPage(const PageParts& parts, const PageCipher& cipher,
+                               std::string_view salt);
 
 // Protects the page in place: extracts its parts, keeps a backup copy of the
 // plain page beside it and replaces it with the protected page. A refused
-// page is left as it was.
+// page is left as it was. A key that enciphers nothing is refused: the page
+// would go out readable by anyone. `random` gives the page's salt.
 Outcome ProtectPage(const std::string& selectedFile, const PageCipher& cipher,
-                        TagScanner& scanner, FileSystem& files);
+                    TagScanner& scanner, FileSystem& files, RandomSource& random);
 
 }  // namespace kelvara

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <vector>
 
 #include "testing/memory_file_system.h"
 #include "files/atomic_write.h"
 #include "testing/outcome_text.h"
+#include "testing/fixed_random.h"
 
 namespace kelvara {
 namespace {
@@ -31,12 +33,16 @@ class ProtectPageTest : public ::testing::Test {
   std::vector<std::string> Protect(const std::string& page) {
     files.files[kPage] = page;
     scanner.ForgetCache();
-    const std::string reason = Said(ProtectPage(kPage, cipher, scanner, files));
+    const std::string reason = Said(ProtectPage(kPage, cipher, scanner, files, TestRandom()));
     EXPECT_EQ(reason, "");
-    const std::vector<std::string> lines = SplitCrLf(files.files[kPage]);
-    EXPECT_GT(lines.size(), 40u);
-    return std::vector<std::string>(lines.begin() + std::min<std::size_t>(40, lines.size()),
-                                    lines.end());
+    // From the title line on, less the seal line, whose value is a hash.
+    std::vector<std::string> lines = SplitCrLf(files.files[kPage]);
+    std::erase_if(lines, [](const std::string& line) { return line.starts_with("  var VetrakSeal"); });
+    auto title = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+      return line.starts_with("    VetrakSetTitle(\"");
+    });
+    EXPECT_NE(title, lines.end());
+    return std::vector<std::string>(title, lines.end());
   }
   // The plain text of a call line.
   std::string Plain(const std::string& callLine) const {
@@ -152,7 +158,7 @@ TEST_F(ProtectPageTest, RefusesPagesWithoutHeadOrBody) {
     files = MemoryFileSystem{};
     files.files[kPage] = c.page;
     scanner.ForgetCache();
-    EXPECT_EQ(Said(ProtectPage(kPage, cipher, scanner, files)), c.reason) << c.page;
+    EXPECT_EQ(Said(ProtectPage(kPage, cipher, scanner, files, TestRandom())), c.reason) << c.page;
     EXPECT_EQ(files.files.at(kPage), c.page);
     EXPECT_FALSE(files.files.contains(kBackup));
     EXPECT_EQ(files.Count(FileOp::kCopy, kPage), 0);
@@ -166,7 +172,7 @@ TEST_F(ProtectPageTest, RefusesAHeadWhoseEndOnlyAppearsOnceTheTitleIsCut) {
     files = MemoryFileSystem{};
     files.files[kPage] = page;
     scanner.ForgetCache();
-    EXPECT_EQ(Said(ProtectPage(kPage, cipher, scanner, files)), kHeadMalformed) << page;
+    EXPECT_EQ(Said(ProtectPage(kPage, cipher, scanner, files, TestRandom())), kHeadMalformed) << page;
     EXPECT_EQ(files.files.at(kPage), page);
     EXPECT_FALSE(files.files.contains(kBackup));
   }
@@ -176,10 +182,10 @@ TEST_F(ProtectPageTest, RefusesAHeadWhoseEndOnlyAppearsOnceTheTitleIsCut) {
 }
 
 TEST_F(ProtectPageTest, AMissingOrUnreadablePageGetsTheHeadMessage) {
-  EXPECT_EQ(Said(ProtectPage("missing.htm", cipher, scanner, files)), kHeadMissing);
+  EXPECT_EQ(Said(ProtectPage("missing.htm", cipher, scanner, files, TestRandom())), kHeadMissing);
   files.files[kPage] = "<head>h</head><body>b</body>";
   files.failWhen = [](FileOp op, const std::string&) { return op == FileOp::kRead; };
-  EXPECT_EQ(Said(ProtectPage(kPage, cipher, scanner, files)), kHeadMissing);
+  EXPECT_EQ(Said(ProtectPage(kPage, cipher, scanner, files, TestRandom())), kHeadMissing);
   EXPECT_EQ(files.files.at(kPage), "<head>h</head><body>b</body>");
 }
 
@@ -192,7 +198,7 @@ TEST_F(ProtectPageTest, ASecondProtectOverwritesTheBackup) {
 TEST_F(ProtectPageTest, RefusesAReadOnlyPageWithoutABackup) {
   files.files[kPage] = "<head>h</head><body>b</body>";
   files.readOnly.insert(kPage);
-  EXPECT_EQ(Said(ProtectPage(kPage, cipher, scanner, files)), kWriteFailed);
+  EXPECT_EQ(Said(ProtectPage(kPage, cipher, scanner, files, TestRandom())), kWriteFailed);
   EXPECT_EQ(files.files.at(kPage), "<head>h</head><body>b</body>");
   EXPECT_FALSE(files.files.contains(kBackup));
 }
@@ -200,7 +206,7 @@ TEST_F(ProtectPageTest, RefusesAReadOnlyPageWithoutABackup) {
 TEST_F(ProtectPageTest, ForgetsTheScanOfAPageItRewrote) {
   files.files[kPage] = "<head><title>T</title></head><body>b</body>";
   ASSERT_FALSE(IsProtectedPage(scanner, kPage));
-  ASSERT_EQ(Said(ProtectPage(kPage, cipher, scanner, files)), "");
+  ASSERT_EQ(Said(ProtectPage(kPage, cipher, scanner, files, TestRandom())), "");
   EXPECT_TRUE(IsProtectedPage(scanner, kPage));
 }
 
@@ -211,7 +217,7 @@ TEST_F(ProtectPageTest, MatchesTheHandWrittenProtectedPage) {
     return std::string(std::istreambuf_iterator<char>(in), {});
   };
   files.files["club.htm"] = load("club.htm");
-  ASSERT_EQ(Said(ProtectPage("club.htm", PageCipher("club-2026"), scanner, files)), "");
+  ASSERT_EQ(Said(ProtectPage("club.htm", PageCipher("club-2026"), scanner, files, TestRandom())), "");
   EXPECT_EQ(files.files.at("club.htm"), load("club.protected.htm"));
   EXPECT_EQ(files.files.at("club.htm.original"), load("club.htm"));
 }

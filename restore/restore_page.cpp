@@ -1,5 +1,8 @@
 #include "restore/restore_page.h"
 
+#include <optional>
+
+#include "cipher/sha256.h"
 #include "format/protected_format.h"
 #include "text/large_text.h"
 #include "text/line_reader.h"
@@ -47,6 +50,23 @@ bool BodyAttributes(std::string_view rest, std::string& attributes) {
   return true;
 }
 
+// The check line, trimmed: its lead-in, the salt and the check value in hex
+// between quotes, and the call's tail. Anything else is a damaged line.
+constexpr std::size_t kSaltHex = 2 * format::kSaltSize;
+constexpr std::size_t kCheckHex = 2 * format::kDigestSize;
+constexpr std::size_t kCheckHexAt = format::kCheckCall.size() + kSaltHex + format::kCheckBetween.size();
+
+bool ReadCheckLine(std::string_view line, std::string& salt, std::string& check) {
+  if (line.size() != kCheckHexAt + kCheckHex + format::kCallEnd.size() ||
+      line.substr(format::kCheckCall.size() + kSaltHex, format::kCheckBetween.size()) !=
+          format::kCheckBetween ||
+      !line.ends_with(format::kCallEnd)) {
+    return false;
+  }
+  return ReadHexDigits(line.substr(format::kCheckCall.size(), kSaltHex), salt) &&
+         ReadHexDigits(line.substr(kCheckHexAt, kCheckHex), check);
+}
+
 }  // namespace
 
 Outcome ReadProtectedPage(std::string_view bytes, const PageCipher& cipher, PageParts& parts) {
@@ -62,26 +82,54 @@ Outcome ReadProtectedPage(std::string_view bytes, const PageCipher& cipher, Page
   };
   constexpr Outcome damaged = OutcomeCode::PageDamaged;
 
+  // A page written before the check value existed has no check line; it is
+  // then guarded by what the right password can never give.
+  std::optional<Sha256> seal;
+  bool passwordMatches = true;
   do {
     if (!nextTrimmed()) return damaged;
+    if (!seal && line.starts_with(format::kCheckCall)) {
+      std::string salt;
+      std::string check;
+      if (!ReadCheckLine(line, salt, check)) return damaged;
+      seal.emplace();
+      seal->Update(std::string(line.substr(format::kCheckCall.size(), kSaltHex)) + "\n");
+      seal->Update(std::string(line.substr(kCheckHexAt, kCheckHex)) + "\n");
+      passwordMatches = cipher.CheckValue(salt) == check;
+    }
   } while (line.find(format::kTitleCall) == kNone);
-  parts.titleText = cipher.DecodeHex(CallHex(line));
+  const auto sealLine = [&](std::string_view hex) {
+    if (!seal) return;
+    seal->Update(hex);
+    seal->Update("\n");
+  };
+  sealLine(CallHex(line));
+  if (passwordMatches) parts.titleText = cipher.DecodeHex(CallHex(line));
   // Two hex digits give one byte: the body is at most half of the page.
-  ReserveLargeText(parts.bodyText, bytes.size() / 2);
+  if (passwordMatches) ReserveLargeText(parts.bodyText, bytes.size() / 2);
 
-  bool wrongPassword = false;
+  bool impossibleLine = false;
   for (;;) {
     if (!nextTrimmed()) return damaged;
     if (line == format::kMainEnd) break;
+    sealLine(CallHex(line));
+    // A wrong password is known from the check value: deciphering would be wasted.
+    if (!passwordMatches) continue;
     const std::size_t start = parts.bodyText.size();
     cipher.AppendDecodedHex(parts.bodyText, CallHex(line));
-    wrongPassword =
-        wrongPassword || CannotBeBodyLine(std::string_view(parts.bodyText).substr(start));
+    impossibleLine =
+        impossibleLine || CannotBeBodyLine(std::string_view(parts.bodyText).substr(start));
     parts.bodyText.append(kCrLf);
   }
 
+  std::string sealFound;
   do {
     if (!nextTrimmed()) return damaged;
+    if (line.starts_with(format::kSealStart) && line.ends_with(format::kSealEnd)) {
+      const std::string_view hex = line.substr(
+          format::kSealStart.size(), line.size() - format::kSealStart.size() - format::kSealEnd.size());
+      if (!ReadHexDigits(hex, sealFound)) return damaged;
+    }
   } while (line.find(format::kScriptEnd) == kNone);
 
   for (;;) {
@@ -99,7 +147,10 @@ Outcome ReadProtectedPage(std::string_view bytes, const PageCipher& cipher, Page
   while (lines.Next(line)) rest.append(kCrLf).append(line);
   if (!BodyAttributes(rest, parts.bodyAttributes)) return damaged;
 
-  if (wrongPassword) return OutcomeCode::WrongPassword;
+  // A changed page is said to be damaged whatever the password: it must not
+  // pass for a wrong password, which would send the user after another one.
+  if (seal && sealFound != seal->Finish()) return damaged;
+  if (!passwordMatches || (!seal && impossibleLine)) return OutcomeCode::WrongPassword;
   return OutcomeCode::Done;
 }
 

@@ -9,6 +9,7 @@
 #include "files/atomic_write.h"
 #include "text/text.h"
 #include "testing/outcome_text.h"
+#include "testing/fixed_random.h"
 
 namespace kelvara {
 namespace {
@@ -170,7 +171,7 @@ std::string ShownBody(const std::string& bodyText) {
 // Protects the page held in `files` under kPage; gives the reason, if any.
 std::string Protect(MemoryFileSystem& files, const PageCipher& cipher) {
   TagScanner scanner(files);
-  return Said(ProtectPage(kPage, cipher, scanner, files));
+  return Said(ProtectPage(kPage, cipher, scanner, files, TestRandom()));
 }
 
 void CheckRoundTrip(const std::string& page, const PageCipher& cipher) {
@@ -203,6 +204,7 @@ TEST(RoundTrip, RestoringGivesBackWhatProtectionKept) {
     for (int i = 0; i < 1500; ++i) {
       const std::string page = generate.Page();
       const PageCipher cipher(generate.Password());
+      if (cipher.EnciphersNothing()) continue;
       SCOPED_TRACE(::testing::Message() << (anyBytes ? "any bytes" : "text") << " page " << i);
       CheckRoundTrip(page, cipher);
       if (::testing::Test::HasFailure()) return;

@@ -13,11 +13,13 @@
 #include <string>
 #include <utility>
 
+#include <filesystem>
+
 #include "cipher/page_cipher.h"
+#include "cipher/sha256.h"
+#include "files/real_file_system.h"
 #include "protect/protect_page.h"
 #include "scan/tag_scanner.h"
-#include "files/real_file_system.h"
-#include "testing/outcome_text.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -27,7 +29,9 @@ int main(int argc, char** argv) {
   const std::string source = argv[1];
   const std::string destination = argv[2];
   kelvara::RealFileSystem files;
-  if (!files.Copy(source, destination)) {
+  std::error_code error;
+  if (!std::filesystem::copy_file(source, destination,
+                                  std::filesystem::copy_options::overwrite_existing, error)) {
     std::fprintf(stderr, "kelvara_protect_copy: cannot copy %s to %s\n", source.c_str(),
                  destination.c_str());
     return 1;
@@ -35,12 +39,9 @@ int main(int argc, char** argv) {
   std::string password{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
   const kelvara::PageCipher cipher(std::move(password));
   kelvara::TagScanner scanner(files);
-  const std::string reason = Said(kelvara::ProtectPage(destination, cipher, scanner, files));
-  if (!reason.empty()) {
-    std::fprintf(stderr, "%s: %s\n", destination.c_str(), reason.c_str());
-    return 1;
-  }
-  std::printf("%s: %.*s\n", destination.c_str(), static_cast<int>(kelvara::kProtectedText.size()),
-              kelvara::kProtectedText.data());
-  return 0;
+  kelvara::SystemRandom random;
+  const kelvara::Outcome outcome = kelvara::ProtectPage(destination, cipher, scanner, files, random);
+  std::printf("%s: %.*s\n", destination.c_str(), static_cast<int>(outcome.Text().size()),
+              outcome.Text().data());
+  return outcome.Refused() ? 1 : 0;
 }

@@ -182,15 +182,6 @@ describe('a protected page in the browser', () => {
     }
   });
 
-  test('an empty answer opens a page protected with the empty password', async () => {
-    const protectedPath = protect(newsletterPage, Buffer.alloc(0));
-    const { dialogs, body } = await openWithAnswer(protectedPath, '');
-
-    assert.equal(dialogs.length, 1);
-    const expected = await renderWritten(newsletterWritten);
-    assert.equal(body.html, expected.html);
-  });
-
   test('key bytes above 127 decode, the sums wrapping past 255', async () => {
     // The browser compares character codes, so the key bytes are the
     // password's Windows-1252 (here Latin-1) bytes.

@@ -373,14 +373,12 @@ TEST_F(CliProcessTest, HelpAndVersionGoToStandardOutput) {
   EXPECT_EQ(result.out, "kelvara-cli " KELVARA_VERSION "\n");
 }
 
-TEST_F(CliProcessTest, EmptyPasswordIsTheKeyOfOneZeroByte) {
+TEST_F(CliProcessTest, AnEmptyPasswordDoesNotProtect) {
   Put("a.htm", kPlain);
-  ASSERT_EQ(RunWith("\n", {"a.htm"}).exitCode, 0);
-  // Adding 0 changes nothing: the hex text spells the title itself.
-  EXPECT_NE(Get("a.htm").find("VetrakSetTitle(\"486F6D65\");"), std::string::npos);
   const Result result = RunWith("\n", {"a.htm"});
-  EXPECT_EQ(result.out, "a.htm: File back to normal (no protection)\n");
-  EXPECT_NE(Get("a.htm").find("Hello, world"), std::string::npos);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, "a.htm: Empty password; file unchanged.\n");
+  EXPECT_EQ(Get("a.htm"), kPlain);
 }
 
 TEST_F(CliProcessTest, PasswordWithSpacesAndHighBytesIsTakenAsIs) {

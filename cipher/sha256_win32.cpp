@@ -1,0 +1,81 @@
+#include <windows.h>
+
+#include <bcrypt.h>
+
+#include <algorithm>
+#include <new>
+#include <system_error>
+
+#include "cipher/sha256.h"
+
+namespace kelvara {
+namespace {
+
+bool Succeeded(NTSTATUS status) {
+  return status >= 0;
+}
+
+// One provider for the whole process: opening it is the costly part.
+BCRYPT_ALG_HANDLE Provider() {
+  static const BCRYPT_ALG_HANDLE provider = [] {
+    BCRYPT_ALG_HANDLE handle = nullptr;
+    if (!Succeeded(BCryptOpenAlgorithmProvider(&handle, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
+      return BCRYPT_ALG_HANDLE{nullptr};
+    }
+    return handle;
+  }();
+  return provider;
+}
+
+}  // namespace
+
+class Sha256::Library {
+ public:
+  Library() {
+    if (Provider() == nullptr ||
+        !Succeeded(BCryptCreateHash(Provider(), &hash_, nullptr, 0, nullptr, 0, 0))) {
+      throw std::bad_alloc();
+    }
+  }
+  ~Library() { BCryptDestroyHash(hash_); }
+  void Feed(std::string_view bytes) {
+    // BCrypt takes at most 4 GiB a call.
+    while (!bytes.empty()) {
+      const ULONG chunk = static_cast<ULONG>(std::min<std::size_t>(bytes.size(), 1u << 30));
+      BCryptHashData(hash_, reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data())), chunk, 0);
+      bytes.remove_prefix(chunk);
+    }
+  }
+  std::string Finish() {
+    std::string digest(32, '\0');
+    BCryptFinishHash(hash_, reinterpret_cast<PUCHAR>(digest.data()), static_cast<ULONG>(digest.size()), 0);
+    return digest;
+  }
+
+ private:
+  BCRYPT_HASH_HANDLE hash_ = nullptr;
+};
+
+Sha256::Sha256() : library_(std::make_unique<Library>()) {}
+Sha256::~Sha256() = default;
+
+void Sha256::Feed(std::string_view bytes) {
+  if (!bytes.empty()) library_->Feed(bytes);
+}
+
+std::string Sha256::Finish() {
+  Pass();
+  return library_->Finish();
+}
+
+std::string SystemRandom::Bytes(std::size_t count) {
+  std::string bytes(count, '\0');
+  if (!Succeeded(BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(bytes.data()),
+                                 static_cast<ULONG>(count), BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
+    // A page must not go out with a salt of zeros.
+    throw std::system_error(std::error_code(EIO, std::generic_category()), "no random source");
+  }
+  return bytes;
+}
+
+}  // namespace kelvara
