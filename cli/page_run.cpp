@@ -3,13 +3,19 @@
 #include "protect/protect_page.h"
 #include "restore/restore_page.h"
 
+#include <new>
+
 namespace kelvara::cli {
 
 Outcome RunPage(const std::string& path, Mode mode, const PageCipher& cipher,
                     TagScanner& scanner, FileSystem& files, RandomSource& random) {
-  // The cache is keyed by file name only, and restoring does not clear it.
-  scanner.ForgetCache();
-  const bool isProtected = IsProtectedPage(scanner, path);
+  bool isProtected = false;
+  try {
+    isProtected = IsProtectedPage(scanner, path);
+  } catch (const std::bad_alloc&) {
+    scanner.ForgetCache();
+    return OutcomeCode::NoMemory;
+  }
   if (mode == Mode::kProtect && isProtected) return OutcomeCode::AlreadyProtected;
   if (mode == Mode::kRestore && !isProtected) return OutcomeCode::NotProtected;
   return isProtected ? RestorePage(path, cipher, files) : ProtectPage(path, cipher, scanner, files, random);

@@ -3,6 +3,45 @@
 #include <algorithm>
 
 namespace kelvara {
+namespace {
+
+// A temporary file that is removed unless it was put in its place, also when
+// an exception (running out of memory) leaves the write half done.
+class Temporary {
+ public:
+  explicit Temporary(FileSystem& files) : files_(files) {}
+  ~Temporary() {
+    if (!name_.empty()) files_.Remove(name_);
+  }
+  std::string& Name() { return name_; }
+  void Kept() { name_.clear(); }
+
+ private:
+  FileSystem& files_;
+  std::string name_;
+};
+
+Outcome TooLongOr(FileStatus status, OutcomeCode otherwise) {
+  return status == FileStatus::NameTooLong ? OutcomeCode::NameTooLong : otherwise;
+}
+
+// The backup as a copy of the page's bytes, for file systems without hard links.
+Outcome CopyToTemporary(FileSystem& files, const std::string& page, const std::string& backupPath,
+                        Temporary& temp) {
+  const std::unique_ptr<FileBytes> bytes = files.Read(page);
+  if (!bytes) return OutcomeCode::BackupFailed;
+  FileStatus status = FileStatus::Ok;
+  const std::unique_ptr<OutputFile> out = files.CreateTemporary(backupPath, temp.Name(), status);
+  if (!out) return TooLongOr(status, OutcomeCode::BackupFailed);
+  PageSink sink(out.get());
+  sink.Write(bytes->View());
+  bool ok = sink.Flush() && out->Sync();
+  ok = out->Close() && ok;
+  if (!ok || !files.CopyAttributes(page, temp.Name())) return OutcomeCode::BackupFailed;
+  return OutcomeCode::Done;
+}
+
+}  // namespace
 
 void PageSink::Write(std::string_view bytes) {
   if (file_ == nullptr) {
@@ -24,35 +63,57 @@ bool PageSink::Flush() {
   return !failed_;
 }
 
-bool WriteFileAtomically(FileSystem& files, const std::string& path, const PageSource& source) {
+Outcome WriteFileAtomically(FileSystem& files, const std::string& path, const PageSource& source) {
   const std::string target = files.ResolveLink(path);
-  const std::string temp = target + std::string(kTempSuffix);
-  std::unique_ptr<OutputFile> out = files.Create(temp);
-  if (!out) return false;
+  Temporary temp(files);
+  FileStatus status = FileStatus::Ok;
+  std::unique_ptr<OutputFile> out = files.CreateTemporary(target, temp.Name(), status);
+  if (!out) return TooLongOr(status, OutcomeCode::WriteFailed);
   PageSink sink(out.get());
   source(sink);
   bool ok = sink.Flush() && out->Sync();
   ok = out->Close() && ok;
-  ok = ok && files.Replace(temp, target);
-  if (!ok) files.Remove(temp);
-  return ok;
+  if (!ok) return OutcomeCode::WriteFailed;
+  status = files.Replace(temp.Name(), target);
+  if (status != FileStatus::Ok) return TooLongOr(status, OutcomeCode::WriteFailed);
+  temp.Kept();
+  return OutcomeCode::Done;
 }
 
-bool WriteFileAtomically(FileSystem& files, const std::string& path, std::string_view bytes) {
-  return WriteFileAtomically(files, path, [bytes](PageSink& sink) { sink.Write(bytes); });
+Outcome KeepBackup(FileSystem& files, const std::string& page, const std::string& backupPath) {
+  const NodeKind kind = files.Kind(backupPath);
+  if (kind == NodeKind::Other) return OutcomeCode::BackupFailed;
+  const std::string target = files.ResolveLink(page);
+  Temporary temp(files);
+  // A second name for the page's file costs nothing and is as whole as the
+  // page is; the page itself gets a new file when it is replaced.
+  if (files.LinkTemporary(target, backupPath, temp.Name()) != FileStatus::Ok) {
+    temp.Name().clear();
+    if (const Outcome copied = CopyToTemporary(files, target, backupPath, temp); copied.Refused()) {
+      return copied;
+    }
+  }
+  const FileStatus status = files.Rename(temp.Name(), backupPath);
+  if (status != FileStatus::Ok) return TooLongOr(status, OutcomeCode::BackupFailed);
+  temp.Kept();
+  return OutcomeCode::Done;
+}
+
+Outcome LockPage(FileSystem& files, const std::string& path, std::unique_ptr<FileLock>& lock) {
+  switch (files.Lock(path, lock)) {
+    case FileStatus::Ok: return OutcomeCode::Done;
+    case FileStatus::Busy: return OutcomeCode::PageBusy;
+    default: return OutcomeCode::PageUnreadable;
+  }
 }
 
 Outcome RewritePage(FileSystem& files, const std::string& path, const std::string& backupPath,
                     const PageSource& source) {
-  if (files.IsReadOnly(path)) return OutcomeCode::WriteFailed;
-  if (!files.Copy(path, backupPath)) return OutcomeCode::BackupFailed;
-  if (!WriteFileAtomically(files, path, source)) return OutcomeCode::WriteFailed;
-  return OutcomeCode::Done;
-}
-
-Outcome RewritePage(FileSystem& files, const std::string& path, const std::string& backupPath,
-                    std::string_view bytes) {
-  return RewritePage(files, path, backupPath, [bytes](PageSink& sink) { sink.Write(bytes); });
+  if (files.IsReadOnly(path)) return OutcomeCode::PageReadOnly;
+  if (!backupPath.empty()) {
+    if (const Outcome kept = KeepBackup(files, path, backupPath); kept.Refused()) return kept;
+  }
+  return WriteFileAtomically(files, path, source);
 }
 
 }  // namespace kelvara

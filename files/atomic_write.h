@@ -9,9 +9,6 @@
 
 namespace kelvara {
 
-// Suffix of the temporary file that a page is written to before it replaces the page.
-inline constexpr std::string_view kTempSuffix = ".kelvara-tmp";
-
 // Where a page is written to: a file, in slices as the page grows, so that a
 // large page is never held whole; or, without a file, a text in memory.
 class PageSink {
@@ -38,20 +35,27 @@ class PageSink {
 
 using PageSource = std::function<void(PageSink&)>;
 
-// Writes the page that `source` produces to a temporary file beside `path`,
-// flushes it to disk and then puts it in the page's place in one step, so
-// that the page is either the old one or the new one, never half written. A
-// symbolic link is followed and its target replaced. The temporary file
-// never outlives a failure.
-bool WriteFileAtomically(FileSystem& files, const std::string& path, const PageSource& source);
-bool WriteFileAtomically(FileSystem& files, const std::string& path, std::string_view bytes);
+// Writes the page that `source` produces to a new temporary file beside
+// `path`, flushes it to disk and then puts it in the page's place in one
+// step, so that the page is either the old one or the new one, never half
+// written. A symbolic link is followed and its target replaced. The
+// temporary file never outlives a failure, nor an exception out of `source`.
+Outcome WriteFileAtomically(FileSystem& files, const std::string& path, const PageSource& source);
 
-// Rewrites a page safely: a read-only page is refused, then the page is
-// copied to `backupPath`, then replaced by what `source` produces. On any
-// failure the page is as it was.
+// Makes `backupPath` hold what `page` holds now, replacing an older backup in
+// one step: the older one survives every failure, a link at the backup's
+// name is replaced and not followed, and anything else there (a folder, a
+// pipe, a device) is refused without being opened.
+Outcome KeepBackup(FileSystem& files, const std::string& page, const std::string& backupPath);
+
+// Locks the page against other runs for as long as `lock` lives. A page
+// that another run holds is busy; one that cannot be opened cannot be read.
+Outcome LockPage(FileSystem& files, const std::string& path, std::unique_ptr<FileLock>& lock);
+
+// Rewrites a page safely: a read-only page is refused, then the page is kept
+// at `backupPath` (no backup when it is empty), then replaced by what
+// `source` produces. On any failure the page is as it was.
 Outcome RewritePage(FileSystem& files, const std::string& path, const std::string& backupPath,
                     const PageSource& source);
-Outcome RewritePage(FileSystem& files, const std::string& path, const std::string& backupPath,
-                    std::string_view bytes);
 
 }  // namespace kelvara

@@ -1,16 +1,14 @@
 #pragma once
 
+#include <compare>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 
 namespace kelvara {
 
-// A file's bytes, read whole, in place for as long as this object lives.
-// On Linux a large file is mapped instead of copied: copying costs more than
-// anything done with the bytes. Reading a mapped file's end after another
-// program has cut it short ends this process, so its bytes are read soon
-// after Read(). Nothing this program writes ever shortens a file that is read.
+// A file's bytes, read whole, held for as long as this object lives.
 class FileBytes {
  public:
   virtual ~FileBytes() = default;
@@ -30,27 +28,68 @@ class OutputFile {
   virtual bool Close() = 0;
 };
 
+// Which file a path names and what it looked like, so that a reader can tell
+// that what it read earlier is still what is there.
+struct FileStamp {
+  bool exists = false;
+  std::uint64_t volume = 0;
+  std::uint64_t file = 0;
+  std::uint64_t size = 0;
+  std::int64_t modified = 0;
+  friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+// What a name holds, without following a symbolic link at the name itself.
+enum class NodeKind { Missing, File, Link, Other };
+
+// How an operation that can fail in more than one way ended.
+enum class FileStatus { Ok, Missing, Busy, NameTooLong, NotAFile, Failed };
+
+// Held by one run from reading a page to replacing it; let go when destroyed.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+};
+
 // The file access the core needs. One real implementation per platform
 // (RealFileSystem) and an in-memory fake for tests (MemoryFileSystem).
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // True when the path's attributes can be read: a file or a folder of that name.
-  virtual bool Exists(const std::string& path) = 0;
-  // All or nothing: null on any failure.
+  // Follows symbolic links; `exists` is false when the path's attributes
+  // cannot be read.
+  virtual FileStamp Stamp(const std::string& path) = 0;
+  virtual NodeKind Kind(const std::string& path) = 0;
+  // All or nothing: null on any failure. Never maps the file, which another
+  // program could cut short under the reader.
   virtual std::unique_ptr<FileBytes> Read(const std::string& path) = 0;
   // Read-only by its attribute or its permission bits.
   virtual bool IsReadOnly(const std::string& path) = 0;
-  // Copies byte for byte; an existing `to` is overwritten.
-  virtual bool Copy(const std::string& from, const std::string& to) = 0;
   // The file that writing to `path` has to replace: a symbolic link's target.
   virtual std::string ResolveLink(const std::string& path) = 0;
-  // Creates `path` anew for writing, unshared; an old file of that name goes.
-  virtual std::unique_ptr<OutputFile> Create(const std::string& path) = 0;
+
+  // Locks the file that `path` names against other runs, without waiting:
+  // Busy when another run holds it, Missing or NotAFile when there is no
+  // page to lock.
+  virtual FileStatus Lock(const std::string& path, std::unique_ptr<FileLock>& lock) = 0;
+  // Creates a new file of a name no one else holds, in the folder of `near`;
+  // never opens what is already there. Null, with `status` set, on failure.
+  virtual std::unique_ptr<OutputFile> CreateTemporary(const std::string& near, std::string& name,
+                                                      FileStatus& status) = 0;
+  // Gives the file `path` a second, new name in the folder of `near` (a hard
+  // link), after making sure its bytes are on the disk. Failed where the
+  // file system has no such links; the caller then copies.
+  virtual FileStatus LinkTemporary(const std::string& path, const std::string& near,
+                                   std::string& name) = 0;
+  // Gives `copy` the owner (where this process may) and permissions of `original`.
+  virtual bool CopyAttributes(const std::string& original, const std::string& copy) = 0;
+  // Moves `from` to the name `to` in one step, replacing whatever name `to`
+  // was, never following a link there.
+  virtual FileStatus Rename(const std::string& from, const std::string& to) = 0;
   // Puts `replacement` in the place of `target` in one step, keeping the
   // target's attributes and permissions.
-  virtual bool Replace(const std::string& replacement, const std::string& target) = 0;
+  virtual FileStatus Replace(const std::string& replacement, const std::string& target) = 0;
   virtual void Remove(const std::string& path) = 0;
 };
 

@@ -8,14 +8,24 @@ namespace kelvara {
 // It holds no state, so one instance can serve a whole program.
 class RealFileSystem final : public FileSystem {
  public:
-  bool Exists(const std::string& path) override;
+  FileStamp Stamp(const std::string& path) override;
+  NodeKind Kind(const std::string& path) override;
   std::unique_ptr<FileBytes> Read(const std::string& path) override;
   bool IsReadOnly(const std::string& path) override;
-  bool Copy(const std::string& from, const std::string& to) override;
   std::string ResolveLink(const std::string& path) override;
-  std::unique_ptr<OutputFile> Create(const std::string& path) override;
-  bool Replace(const std::string& replacement, const std::string& target) override;
+  FileStatus Lock(const std::string& path, std::unique_ptr<FileLock>& lock) override;
+  std::unique_ptr<OutputFile> CreateTemporary(const std::string& near, std::string& name,
+                                              FileStatus& status) override;
+  FileStatus LinkTemporary(const std::string& path, const std::string& near,
+                           std::string& name) override;
+  bool CopyAttributes(const std::string& original, const std::string& copy) override;
+  FileStatus Rename(const std::string& from, const std::string& to) override;
+  FileStatus Replace(const std::string& replacement, const std::string& target) override;
   void Remove(const std::string& path) override;
 };
+
+// The name of a new temporary file in the folder of `near`: short, so that a
+// long page name still leaves room for it, and hidden from folder listings.
+std::string TemporaryName(const std::string& near, std::string_view random);
 
 }  // namespace kelvara

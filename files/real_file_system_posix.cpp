@@ -1,18 +1,24 @@
 #include <fcntl.h>
-#include <sys/mman.h>
+#include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <utility>
 
-#include "text/large_text.h"
 #include "files/real_file_system.h"
+#include "text/large_text.h"
 
 namespace kelvara {
 namespace {
+
+// Temporary names are tried afresh this often before giving up: a clash
+// means someone else holds the name, never that it is ours to take.
+constexpr int kNameTries = 100;
 
 bool WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
@@ -26,53 +32,35 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
-// Copies to the end of `in`. The kernel moves the bytes itself where it can,
-// so a large page never passes through a buffer of ours.
-bool CopyBytes(int in, int out) {
-  for (;;) {
-    const ssize_t moved = ::copy_file_range(in, nullptr, out, nullptr, std::size_t{1} << 30, 0);
-    if (moved == 0) return true;
-    if (moved > 0) continue;
-    if (errno == EINTR) continue;
-    if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return false;
-    break;  // not between these files: copy through a modest buffer instead
-  }
-  std::string buffer(std::size_t{1} << 20, '\0');
-  for (;;) {
-    const ssize_t got = ::read(in, buffer.data(), buffer.size());
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return got == 0;
-    if (!WriteAll(out, std::string_view(buffer.data(), static_cast<std::size_t>(got))))
-      return false;
+FileStatus StatusOf(int error) {
+  switch (error) {
+    case ENOENT: return FileStatus::Missing;
+    case ENAMETOOLONG: return FileStatus::NameTooLong;
+    case EISDIR:
+    case ENOTDIR: return FileStatus::NotAFile;
+    default: return FileStatus::Failed;
   }
 }
 
-// Mapping a file spares copying it into fresh memory, which on a large page
-// costs more than anything done with the bytes; a small file is simply read.
-constexpr std::size_t kMapFrom = std::size_t{1} << 20;
-
-class MappedBytes final : public FileBytes {
- public:
-  MappedBytes(void* address, std::size_t size) : address_(address), size_(size) {}
-  ~MappedBytes() override { ::munmap(address_, size_); }
-  std::string_view View() const override {
-    return std::string_view(static_cast<const char*>(address_), size_);
+// Twelve characters from the system's random source; where it cannot serve
+// (an old kernel), the clock and the process stand in: the name only has to
+// be one that nobody else is using at the moment.
+std::string RandomPart() {
+  std::string bytes(12, '\0');
+  if (::getrandom(bytes.data(), bytes.size(), GRND_NONBLOCK) != static_cast<ssize_t>(bytes.size())) {
+    auto seed = static_cast<unsigned long long>(
+                    std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                static_cast<unsigned long long>(::getpid()) << 40;
+    for (char& c : bytes) {
+      seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+      c = static_cast<char>(seed >> 56);
+    }
   }
-
- private:
-  void* address_;
-  std::size_t size_;
-};
-
-// The file's `size` bytes as they are now, or null where it cannot be mapped.
-std::unique_ptr<FileBytes> MapFile(int fd, std::size_t size) {
-  void* address = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-  if (address == MAP_FAILED) return nullptr;
-  return std::make_unique<MappedBytes>(address, size);
+  return bytes;
 }
 
 // Reads to the end, whatever the size is by then; `size` is only a hint.
-std::unique_ptr<FileBytes> ReadFile(int fd, std::size_t size) {
+std::unique_ptr<FileBytes> ReadToEnd(int fd, std::size_t size) {
   std::string bytes;
   ReserveLargeText(bytes, size + 1);
   bytes.resize(size + 1);
@@ -109,9 +97,7 @@ class PosixOutputFile final : public OutputFile {
     written_ += bytes.size();
     return true;
   }
-  bool Sync() override {
-    return fd_ >= 0 && ::fsync(fd_) == 0;
-  }
+  bool Sync() override { return fd_ >= 0 && ::fsync(fd_) == 0; }
   bool Close() override {
     const int fd = fd_;
     fd_ = -1;
@@ -125,22 +111,54 @@ class PosixOutputFile final : public OutputFile {
   std::size_t written_ = 0;
 };
 
-}  // namespace
+class PosixLock final : public FileLock {
+ public:
+  explicit PosixLock(int fd) : fd_(fd) {}
+  ~PosixLock() override { ::close(fd_); }  // closing lets go of the lock
 
-bool RealFileSystem::Exists(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0;
+ private:
+  int fd_;
+};
+
+// Opens a file for reading without ever waiting: a pipe or a device under a
+// page's name must not hang the run.
+int OpenForReading(const std::string& path) {
+  return ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
 }
 
+}  // namespace
+
+FileStamp RealFileSystem::Stamp(const std::string& path) {
+  struct stat info {};
+  FileStamp stamp;
+  if (::stat(path.c_str(), &info) != 0) return stamp;
+  stamp.exists = true;
+  stamp.volume = static_cast<std::uint64_t>(info.st_dev);
+  stamp.file = static_cast<std::uint64_t>(info.st_ino);
+  stamp.size = static_cast<std::uint64_t>(info.st_size);
+  stamp.modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+  return stamp;
+}
+
+NodeKind RealFileSystem::Kind(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) {
+    return errno == ENOENT || errno == ENAMETOOLONG ? NodeKind::Missing : NodeKind::Other;
+  }
+  if (S_ISREG(info.st_mode)) return NodeKind::File;
+  if (S_ISLNK(info.st_mode)) return NodeKind::Link;
+  return NodeKind::Other;
+}
+
+// Read, never mapped: another program cutting a mapped file short would end
+// this process in the middle of its work.
 std::unique_ptr<FileBytes> RealFileSystem::Read(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = OpenForReading(path);
   if (fd < 0) return nullptr;
   struct stat info {};
   std::unique_ptr<FileBytes> bytes;
   if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-    const auto size = static_cast<std::size_t>(info.st_size);
-    bytes = size >= kMapFrom ? MapFile(fd, size) : nullptr;
-    if (!bytes) bytes = ReadFile(fd, size);
+    bytes = ReadToEnd(fd, static_cast<std::size_t>(info.st_size));
   }
   ::close(fd);
   return bytes;
@@ -156,37 +174,6 @@ bool RealFileSystem::IsReadOnly(const std::string& path) {
   return ::access(path.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS || errno == EPERM);
 }
 
-bool RealFileSystem::Copy(const std::string& from, const std::string& to) {
-  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return false;
-  struct stat info {};
-  if (::fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(in);
-    return false;
-  }
-  // The copy is as private as the page it copies.
-  const mode_t mode = info.st_mode & 0777;
-  const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, mode);
-  if (out < 0) {
-    ::close(in);
-    return false;
-  }
-  // A copy's name that leads back to the file itself (a hard link, or a
-  // symbolic link to it) would have it emptied before it is read.
-  struct stat outInfo {};
-  if (::fstat(out, &outInfo) != 0 ||
-      (outInfo.st_dev == info.st_dev && outInfo.st_ino == info.st_ino) ||
-      ::ftruncate(out, 0) != 0) {
-    ::close(in);
-    ::close(out);
-    return false;
-  }
-  const bool copied = CopyBytes(in, out);
-  ::fchmod(out, mode);
-  ::close(in);
-  return (::close(out) == 0) && copied;
-}
-
 std::string RealFileSystem::ResolveLink(const std::string& path) {
   struct stat info {};
   if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
@@ -197,27 +184,105 @@ std::string RealFileSystem::ResolveLink(const std::string& path) {
   return resolved;
 }
 
-std::unique_ptr<OutputFile> RealFileSystem::Create(const std::string& path) {
-  // An old leftover goes first; O_EXCL then makes sure that what is opened is
-  // a new file of our own and not, say, a link planted under that name.
-  ::unlink(path.c_str());
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) return nullptr;
-  return std::make_unique<PosixOutputFile>(fd);
+FileStatus RealFileSystem::Lock(const std::string& path, std::unique_ptr<FileLock>& lock) {
+  const int fd = OpenForReading(path);
+  if (fd < 0) return StatusOf(errno);
+  struct stat held {};
+  if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
+    ::close(fd);
+    return FileStatus::NotAFile;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    ::close(fd);
+    return FileStatus::Busy;
+  }
+  // Another run may have replaced the page between the opening and the
+  // lock; the lock is then on a file that is no longer the page.
+  struct stat now {};
+  if (::stat(path.c_str(), &now) != 0 || now.st_dev != held.st_dev || now.st_ino != held.st_ino) {
+    ::close(fd);
+    return FileStatus::Busy;
+  }
+  lock = std::make_unique<PosixLock>(fd);
+  return FileStatus::Ok;
 }
 
-bool RealFileSystem::Replace(const std::string& replacement, const std::string& target) {
+std::unique_ptr<OutputFile> RealFileSystem::CreateTemporary(const std::string& near,
+                                                            std::string& name,
+                                                            FileStatus& status) {
+  for (int attempt = 0; attempt < kNameTries; ++attempt) {
+    name = TemporaryName(near, RandomPart());
+    // O_EXCL: a new file of our own, never one that someone else holds or planted.
+    const int fd =
+        ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd >= 0) {
+      status = FileStatus::Ok;
+      return std::make_unique<PosixOutputFile>(fd);
+    }
+    if (errno != EEXIST) break;
+  }
+  status = StatusOf(errno);
+  name.clear();
+  return nullptr;
+}
+
+FileStatus RealFileSystem::LinkTemporary(const std::string& path, const std::string& near,
+                                         std::string& name) {
+  // The second name is only as good as the bytes behind it, which may still
+  // be waiting in the system's cache; on a file already on the disk this costs nothing.
+  const int fd = OpenForReading(path);
+  if (fd < 0) return StatusOf(errno);
+  struct stat info {};
+  const bool synced = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::fsync(fd) == 0;
+  ::close(fd);
+  if (!synced) return FileStatus::Failed;
+  for (int attempt = 0; attempt < kNameTries; ++attempt) {
+    name = TemporaryName(near, RandomPart());
+    if (::link(path.c_str(), name.c_str()) == 0) return FileStatus::Ok;
+    if (errno != EEXIST) break;
+  }
+  const FileStatus status = StatusOf(errno);
+  name.clear();
+  return status;
+}
+
+bool RealFileSystem::CopyAttributes(const std::string& original, const std::string& copy) {
+  struct stat info {};
+  if (::stat(original.c_str(), &info) != 0) return false;
+  // Only root can give a file away; anyone else keeps the copy as their own.
+  if (::chown(copy.c_str(), info.st_uid, info.st_gid) != 0 && errno != EPERM) return false;
+  return ::chmod(copy.c_str(), info.st_mode & 07777) == 0;
+}
+
+FileStatus RealFileSystem::Rename(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) return StatusOf(errno);
+  // Two names of one file: rename() then leaves both, and the old name would
+  // linger as a stray copy.
+  struct stat left {};
+  if (::lstat(from.c_str(), &left) == 0) ::unlink(from.c_str());
+  return FileStatus::Ok;
+}
+
+FileStatus RealFileSystem::Replace(const std::string& replacement, const std::string& target) {
   struct stat info {};
   if (::stat(target.c_str(), &info) == 0) {
-    if (::chmod(replacement.c_str(), info.st_mode & 07777) != 0) return false;
+    if (::chmod(replacement.c_str(), info.st_mode & 07777) != 0) return FileStatus::Failed;
     // Keeps the page's owner where we may; only root can give files away.
-    if (::chown(replacement.c_str(), info.st_uid, info.st_gid) != 0 && errno != EPERM) return false;
+    if (::chown(replacement.c_str(), info.st_uid, info.st_gid) != 0 && errno != EPERM) {
+      return FileStatus::Failed;
+    }
+  } else {
+    // A new page (one written to another folder) is as readable as any new
+    // file; the temporary file was made private only while it was written.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (::chmod(replacement.c_str(), 0666 & ~mask) != 0) return FileStatus::Failed;
   }
   // The folder is not synced after the rename: the new page's bytes reached
   // the disk before it took the page's name, so a crash can at worst bring
   // back the old page whole, and a sync per page would double the cost of
   // protecting a folder of pages.
-  return ::rename(replacement.c_str(), target.c_str()) == 0;
+  return Rename(replacement, target);
 }
 
 void RealFileSystem::Remove(const std::string& path) {

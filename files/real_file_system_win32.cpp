@@ -3,11 +3,36 @@
 #include <algorithm>
 #include <utility>
 
-#include "text/large_text.h"
 #include "files/real_file_system.h"
+#include "text/large_text.h"
 
 namespace kelvara {
 namespace {
+
+constexpr int kNameTries = 100;
+
+FileStatus StatusOf(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return FileStatus::Missing;
+    case ERROR_FILENAME_EXCED_RANGE: return FileStatus::NameTooLong;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return FileStatus::Busy;
+    default: return FileStatus::Failed;
+  }
+}
+
+// Twelve characters that no other run is likely to pick at the same moment;
+// a clash only costs another try.
+std::string RandomPart() {
+  static unsigned long long state = GetTickCount64() ^ (static_cast<unsigned long long>(GetCurrentProcessId()) << 40);
+  std::string bytes(12, '\0');
+  for (char& c : bytes) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    c = static_cast<char>(state >> 56);
+  }
+  return bytes;
+}
 
 class Win32OutputFile final : public OutputFile {
  public:
@@ -38,6 +63,33 @@ class Win32OutputFile final : public OutputFile {
   HANDLE file_;
 };
 
+class Win32Lock final : public FileLock {
+ public:
+  explicit Win32Lock(HANDLE file) : file_(file) {}
+  ~Win32Lock() override { CloseHandle(file_); }  // closing lets go of the lock
+
+ private:
+  HANDLE file_;
+};
+
+// The lock is a byte far beyond any page's end: locking the page's own bytes
+// would keep every other program, and this one, from reading them.
+constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
+
+bool SameFile(HANDLE a, HANDLE b) {
+  BY_HANDLE_FILE_INFORMATION first{};
+  BY_HANDLE_FILE_INFORMATION second{};
+  return GetFileInformationByHandle(a, &first) && GetFileInformationByHandle(b, &second) &&
+         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
+}
+
+HANDLE OpenShared(const std::string& path, DWORD access) {
+  return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 // The full path, or the path as it is when the system cannot make one.
 std::string FullPath(const std::string& path) {
   std::string full(MAX_PATH, '\0');
@@ -53,18 +105,38 @@ std::string FullPath(const std::string& path) {
 
 }  // namespace
 
-bool RealFileSystem::Exists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+FileStamp RealFileSystem::Stamp(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  FileStamp stamp;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return stamp;
+  stamp.exists = true;
+  stamp.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  stamp.modified = static_cast<std::int64_t>(
+      (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+      data.ftLastWriteTime.dwLowDateTime);
+  stamp.file = (static_cast<std::uint64_t>(data.ftCreationTime.dwHighDateTime) << 32) |
+               data.ftCreationTime.dwLowDateTime;
+  return stamp;
 }
 
-// Read, never mapped: Windows will not replace a file while a view of it is
-// open, and the scanner may still hold a page when the page is rewritten.
+NodeKind RealFileSystem::Kind(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const FileStatus status = StatusOf(GetLastError());
+    return status == FileStatus::Missing || status == FileStatus::NameTooLong ? NodeKind::Missing
+                                                                                : NodeKind::Other;
+  }
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return NodeKind::Link;
+  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) return NodeKind::Other;
+  return NodeKind::File;
+}
+
 std::unique_ptr<FileBytes> RealFileSystem::Read(const std::string& path) {
   const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (file == INVALID_HANDLE_VALUE) return nullptr;
   LARGE_INTEGER size{};
-  bool ok = GetFileSizeEx(file, &size) != 0;
+  bool ok = GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size) != 0;
   std::string bytes;
   if (ok) {
     // The size is a hint: the loop reads until the end, whatever it is by then.
@@ -94,33 +166,103 @@ bool RealFileSystem::IsReadOnly(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
-bool RealFileSystem::Copy(const std::string& from, const std::string& to) {
-  return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
-}
-
 std::string RealFileSystem::ResolveLink(const std::string& path) {
   return path;
 }
 
-std::unique_ptr<OutputFile> RealFileSystem::Create(const std::string& path) {
-  // A leftover marked read-only or hidden would make CREATE_ALWAYS fail.
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return nullptr;
-  return std::make_unique<Win32OutputFile>(file);
+FileStatus RealFileSystem::Lock(const std::string& path, std::unique_ptr<FileLock>& lock) {
+  const HANDLE file = OpenShared(path, GENERIC_READ);
+  if (file == INVALID_HANDLE_VALUE) return StatusOf(GetLastError());
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    CloseHandle(file);
+    return FileStatus::NotAFile;
+  }
+  OVERLAPPED place{};
+  place.Offset = 0;
+  place.OffsetHigh = kLockOffsetHigh;
+  if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &place)) {
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING ? FileStatus::Busy
+                                                                       : FileStatus::Failed;
+  }
+  // Another run may have replaced the page between the opening and the lock.
+  const HANDLE now = OpenShared(path, 0);
+  const bool same = now != INVALID_HANDLE_VALUE && SameFile(file, now);
+  if (now != INVALID_HANDLE_VALUE) CloseHandle(now);
+  if (!same) {
+    CloseHandle(file);
+    return FileStatus::Busy;
+  }
+  lock = std::make_unique<Win32Lock>(file);
+  return FileStatus::Ok;
 }
 
-bool RealFileSystem::Replace(const std::string& replacement, const std::string& target) {
+std::unique_ptr<OutputFile> RealFileSystem::CreateTemporary(const std::string& near,
+                                                            std::string& name,
+                                                            FileStatus& status) {
+  DWORD error = ERROR_FILE_EXISTS;
+  for (int attempt = 0; attempt < kNameTries; ++attempt) {
+    name = TemporaryName(near, RandomPart());
+    // CREATE_NEW: a new file of our own, never one that someone else holds.
+    const HANDLE file =
+        CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      status = FileStatus::Ok;
+      return std::make_unique<Win32OutputFile>(file);
+    }
+    error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+  }
+  status = StatusOf(error);
+  name.clear();
+  return nullptr;
+}
+
+FileStatus RealFileSystem::LinkTemporary(const std::string& path, const std::string& near,
+                                         std::string& name) {
+  // The second name is only as good as the bytes behind it.
+  const HANDLE file = OpenShared(path, GENERIC_WRITE);
+  if (file != INVALID_HANDLE_VALUE) {
+    FlushFileBuffers(file);
+    CloseHandle(file);
+  }
+  DWORD error = ERROR_FILE_EXISTS;
+  for (int attempt = 0; attempt < kNameTries; ++attempt) {
+    name = TemporaryName(near, RandomPart());
+    if (CreateHardLinkA(name.c_str(), path.c_str(), nullptr)) return FileStatus::Ok;
+    error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+  }
+  name.clear();
+  return StatusOf(error);
+}
+
+bool RealFileSystem::CopyAttributes(const std::string& original, const std::string& copy) {
+  // A new file in the page's folder gets the folder's security, as the page
+  // did; the attributes are all that is left to carry over.
+  const DWORD attributes = GetFileAttributesA(original.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  return SetFileAttributesA(copy.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+FileStatus RealFileSystem::Rename(const std::string& from, const std::string& to) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+             ? FileStatus::Ok
+             : StatusOf(GetLastError());
+}
+
+FileStatus RealFileSystem::Replace(const std::string& replacement, const std::string& target) {
   if (GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
     // ReplaceFileA keeps the page's attributes, security and creation time.
     // It is given full paths: Wine's fails on a relative one without a
     // backslash ("page.htm", "site/page.htm").
     return ReplaceFileA(FullPath(target).c_str(), FullPath(replacement).c_str(), nullptr,
-                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
+                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+               ? FileStatus::Ok
+               : StatusOf(GetLastError());
   }
-  return MoveFileExA(replacement.c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  return Rename(replacement, target);
 }
 
 void RealFileSystem::Remove(const std::string& path) {

@@ -17,6 +17,11 @@ std::string_view Outcome::Text() const {
     case OutcomeCode::PageDamaged: return kPageDamaged;
     case OutcomeCode::WrongPassword: return kWrongPassword;
     case OutcomeCode::EmptyPassword: return kEmptyPassword;
+    case OutcomeCode::PageUnreadable: return kPageUnreadable;
+    case OutcomeCode::PageReadOnly: return kPageReadOnly;
+    case OutcomeCode::PageBusy: return kPageBusy;
+    case OutcomeCode::NameTooLong: return kNameTooLong;
+    case OutcomeCode::NoMemory: return kNoMemory;
     case OutcomeCode::BackupFailed: return kBackupFailed;
     case OutcomeCode::WriteFailed: return kWriteFailed;
   }

@@ -18,6 +18,11 @@ enum class OutcomeCode : unsigned char {
   PageDamaged,
   WrongPassword,
   EmptyPassword,
+  PageUnreadable,
+  PageReadOnly,
+  PageBusy,
+  NameTooLong,
+  NoMemory,
   BackupFailed,
   WriteFailed,
 };

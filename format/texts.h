@@ -24,6 +24,12 @@ inline constexpr std::string_view kNotProtected = "File is not protected by Kelv
 inline constexpr std::string_view kPageDamaged = "Protected page is damaged.";
 inline constexpr std::string_view kWrongPassword = "Wrong password; file unchanged.";
 inline constexpr std::string_view kEmptyPassword = "Empty password; file unchanged.";
+inline constexpr std::string_view kPageUnreadable = "Page cannot be read; file unchanged.";
+inline constexpr std::string_view kPageReadOnly = "Page is read-only; file unchanged.";
+inline constexpr std::string_view kPageBusy = "Page is busy; file unchanged.";
+inline constexpr std::string_view kNameTooLong =
+    "Name too long for a backup or temporary file; file unchanged.";
+inline constexpr std::string_view kNoMemory = "Not enough memory; file unchanged.";
 inline constexpr std::string_view kBackupFailed = "Backup failed; file unchanged.";
 inline constexpr std::string_view kWriteFailed = "Write failed; file unchanged.";
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <new>
 
 #include "cipher/sha256.h"
 #include "format/decoder_script.h"
@@ -174,19 +175,31 @@ std::string BuildProtectedPage(const PageParts& parts, const PageCipher& cipher,
 }
 
 Outcome ProtectPage(const std::string& selectedFile, const PageCipher& cipher,
-                    TagScanner& scanner, FileSystem& files, RandomSource& random) {
+                    TagScanner& scanner, FileSystem& files, RandomSource& random,
+                    const std::string& output) {
   if (cipher.EnciphersNothing()) return OutcomeCode::EmptyPassword;
-  PageParts parts;
-  if (const Outcome extracted = ExtractPage(scanner, selectedFile, parts); extracted.Refused()) {
-    return extracted;
+  try {
+    std::unique_ptr<FileLock> lock;
+    if (const Outcome locked = LockPage(files, selectedFile, lock); locked.Refused()) return locked;
+    if (!scanner.Readable(selectedFile)) return OutcomeCode::PageUnreadable;
+    // Under the lock the page is what it is: another run may have protected
+    // it since the caller looked.
+    if (IsProtectedPage(scanner, selectedFile)) return OutcomeCode::AlreadyProtected;
+    PageParts parts;
+    if (const Outcome extracted = ExtractPage(scanner, selectedFile, parts); extracted.Refused()) {
+      return extracted;
+    }
+    const std::string salt = random.Bytes(protected_format::kSaltSize);
+    const PageSource writer = [&](PageSink& sink) { WriteProtectedPage(parts, cipher, salt, sink); };
+    const Outcome written =
+        output.empty()
+            ? RewritePage(files, selectedFile, selectedFile + std::string(kOriginalSuffix), writer)
+            : RewritePage(files, output, {}, writer);
+    return written.Refused() ? written : OutcomeCode::Protected;
+  } catch (const std::bad_alloc&) {
+    scanner.ForgetCache();
+    return OutcomeCode::NoMemory;
   }
-  const std::string salt = random.Bytes(protected_format::kSaltSize);
-  const Outcome written = RewritePage(files, selectedFile, selectedFile + std::string(kOriginalSuffix),
-                       [&](PageSink& sink) { WriteProtectedPage(parts, cipher, salt, sink); });
-  if (written.Refused()) return written;
-  // The cached scan text no longer describes the page once it is rewritten.
-  scanner.ForgetCache();
-  return OutcomeCode::Protected;
 }
 
 }  // namespace kelvara

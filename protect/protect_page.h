@@ -35,11 +35,14 @@ void WriteProtectedPage(const PageParts& parts, const PageCipher& cipher, std::s
 std::string BuildProtectedPage(const PageParts& parts, const PageCipher& cipher,
                                std::string_view salt);
 
-// Protects the page in place: extracts its parts, keeps a backup copy of the
-// plain page beside it and replaces it with the protected page. A refused
-// page is left as it was. A key that enciphers nothing is refused: the page
-// would go out readable by anyone. `random` gives the page's salt.
+// Protects the page in place: locks it, extracts its parts, keeps a backup
+// copy of the plain page beside it and replaces it with the protected page.
+// With an `output` path the protected page is written there instead, and the
+// page itself and its backups are left alone. A refused page is left as it
+// was. A key that enciphers nothing is refused: the page would go out
+// readable by anyone. `random` gives the page's salt.
 Outcome ProtectPage(const std::string& selectedFile, const PageCipher& cipher,
-                    TagScanner& scanner, FileSystem& files, RandomSource& random);
+                    TagScanner& scanner, FileSystem& files, RandomSource& random,
+                    const std::string& output = {});
 
 }  // namespace kelvara

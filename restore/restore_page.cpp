@@ -1,5 +1,6 @@
 #include "restore/restore_page.h"
 
+#include <new>
 #include <optional>
 
 #include "cipher/sha256.h"
@@ -181,19 +182,27 @@ std::string BuildPlainPage(const PageParts& parts) {
   return std::move(page.Text());
 }
 
-Outcome RestorePage(const std::string& selectedFile, const PageCipher& cipher,
-                    FileSystem& files) {
-  std::unique_ptr<FileBytes> bytes = files.Read(selectedFile);
-  if (!bytes) return OutcomeCode::PageDamaged;
-  PageParts parts;
-  if (const Outcome read = ReadProtectedPage(bytes->View(), cipher, parts); read.Refused()) {
-    return read;
+Outcome RestorePage(const std::string& selectedFile, const PageCipher& cipher, FileSystem& files,
+                    const std::string& output) {
+  try {
+    std::unique_ptr<FileLock> lock;
+    if (const Outcome locked = LockPage(files, selectedFile, lock); locked.Refused()) return locked;
+    std::unique_ptr<FileBytes> bytes = files.Read(selectedFile);
+    if (!bytes) return OutcomeCode::PageUnreadable;
+    PageParts parts;
+    if (const Outcome read = ReadProtectedPage(bytes->View(), cipher, parts); read.Refused()) {
+      return read;
+    }
+    bytes.reset();  // read whole, and let go before anything is written
+    const PageSource writer = [&parts](PageSink& sink) { WritePlainPage(parts, sink); };
+    const Outcome written =
+        output.empty()
+            ? RewritePage(files, selectedFile, selectedFile + std::string(kProtectedSuffix), writer)
+            : RewritePage(files, output, {}, writer);
+    return written.Refused() ? written : OutcomeCode::Restored;
+  } catch (const std::bad_alloc&) {
+    return OutcomeCode::NoMemory;
   }
-  bytes.reset();  // read whole, and let go before anything is written
-  const Outcome written =
-      RewritePage(files, selectedFile, selectedFile + std::string(kProtectedSuffix),
-                  [&parts](PageSink& sink) { WritePlainPage(parts, sink); });
-  return written.Refused() ? written : OutcomeCode::Restored;
 }
 
 }  // namespace kelvara

@@ -23,11 +23,13 @@ Outcome ReadProtectedPage(std::string_view bytes, const PageCipher& cipher, Page
 void WritePlainPage(const PageParts& parts, PageSink& page);
 std::string BuildPlainPage(const PageParts& parts);
 
-// Restores the protected page in place. The protected page is first copied
-// beside it (its path followed by ".protected"), so that even a wrong
-// password that the guard cannot see loses nothing. A refused page is left
-// as it was.
-Outcome RestorePage(const std::string& selectedFile, const PageCipher& cipher,
-                        FileSystem& files);
+// Restores the protected page in place: locks it, and keeps it beside
+// itself (its path followed by ".protected") before rewriting it, so that
+// even a wrong password that no check can see on an older page loses
+// nothing. With an `output` path the plain page is written there instead,
+// and the page itself and its backups are left alone. A refused page is
+// left as it was.
+Outcome RestorePage(const std::string& selectedFile, const PageCipher& cipher, FileSystem& files,
+                    const std::string& output = {});
 
 }  // namespace kelvara

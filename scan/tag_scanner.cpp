@@ -49,10 +49,6 @@ bool ScanLines::HoldsScriptWrite(std::string_view line) {
   return found_ != kNone && found_ + scriptWrite_.Size() <= end;
 }
 
-bool FileExists(FileSystem& files, const std::string& path) {
-  return files.Exists(path);
-}
-
 std::string BuildScanText(std::string_view fileBytes) {
   std::string scanText;
   scanText.reserve(fileBytes.size() + fileBytes.size() / 16);
@@ -84,6 +80,7 @@ std::string NormaliseAttributes(std::string_view text) {
 
 void TagScanner::ForgetCache() {
   cached_ = false;
+  readFailed_ = false;
   cachedName_.clear();
   page_.reset();
   unscanned_ = ScanLines();
@@ -100,13 +97,22 @@ std::string TagScanner::TakeTagContent() {
   return content;
 }
 
-void TagScanner::Load(const std::string& fileName) {
-  if (cached_ && cachedName_ == fileName) return;
+bool TagScanner::Readable(const std::string& fileName) {
+  const FileStamp stamp = files_.Stamp(fileName);
+  if (!stamp.exists) return false;
+  Load(fileName, stamp);
+  return !readFailed_;
+}
+
+void TagScanner::Load(const std::string& fileName, const FileStamp& stamp) {
+  if (cached_ && cachedName_ == fileName && cachedStamp_ == stamp) return;
   ForgetCache();
   cached_ = true;
   cachedName_ = fileName;
+  cachedStamp_ = stamp;
   // A page that cannot be read whole scans as empty, and stays cached as such.
   page_ = files_.Read(fileName);
+  readFailed_ = page_ == nullptr;
   const std::string_view bytes = page_ ? page_->View() : std::string_view();
   unscanned_ = ScanLines(bytes);
   ReserveLargeText(scanText_, bytes.size() + bytes.size() / 16);  // untouched until used
@@ -138,7 +144,8 @@ std::size_t TagScanner::Search(const CaselessPattern& pattern, std::size_t from)
 bool TagScanner::FindTag(const std::string& fileName, std::string_view tagName, int occurrence) {
   tagAttributes_.clear();
   contentAt_ = contentSize_ = 0;
-  if (!FileExists(files_, fileName) || occurrence < 1) return false;
+  const FileStamp stamp = files_.Stamp(fileName);
+  if (!stamp.exists || occurrence < 1) return false;
 
   std::string opening = LowerAnsi(TrimSpaces(tagName));
   if (opening.empty() || opening.front() != '<') opening.insert(opening.begin(), '<');
@@ -146,7 +153,7 @@ bool TagScanner::FindTag(const std::string& fileName, std::string_view tagName, 
   const CaselessPattern openingMarker(opening);
   const CaselessPattern closingMarker("</" + opening.substr(1));
 
-  Load(fileName);
+  Load(fileName, stamp);
 
   // p is the position just after the opening marker of the wanted occurrence.
   std::size_t p = 0;

@@ -10,10 +10,6 @@
 
 namespace kelvara {
 
-// True when the path's attributes can be read (a file or a folder of that
-// name); any error of the query counts as false.
-bool FileExists(FileSystem& files, const std::string& path);
-
 // The page reduced for scanning: every line trimmed of blanks, empty lines
 // and lines holding ".document.write" (in any letter case) left out, each
 // kept line followed by CR LF.
@@ -50,8 +46,9 @@ class ScanLines {
 // The page last asked for is cached under its file name, so that the mode
 // decision and the three scans of protection read it once. Its scan text is
 // built only as far as the searches need: the title of a large page is found
-// without scanning the rest. A page rewritten since must be forgotten with
-// ForgetCache().
+// without scanning the rest. The cache holds only while the file is the one
+// it was read from, of the same size and time: a page rewritten since, by
+// this program or another, is read afresh.
 class TagScanner {
  public:
   explicit TagScanner(FileSystem& files) : files_(files) {}
@@ -70,10 +67,14 @@ class TagScanner {
   // page, so it is cut out of the scan text rather than copied.
   std::string TakeTagContent();
 
+  // False when the page cannot be read whole (it then scans as empty).
+  bool Readable(const std::string& fileName);
+
+  // Lets go of the cached page and the memory it takes.
   void ForgetCache();
 
  private:
-  void Load(const std::string& fileName);
+  void Load(const std::string& fileName, const FileStamp& stamp);
   // Scans more of the page; false once all of it is in the scan text.
   bool ScanMore();
   // The first match of `pattern` at or after `from`, scanning on as needed.
@@ -81,7 +82,9 @@ class TagScanner {
 
   FileSystem& files_;
   bool cached_ = false;
+  bool readFailed_ = false;
   std::string cachedName_;
+  FileStamp cachedStamp_;
   std::unique_ptr<FileBytes> page_;  // the page as read, until all of it is scanned
   ScanLines unscanned_;
   bool scanned_ = true;

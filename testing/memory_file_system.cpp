@@ -1,6 +1,8 @@
 #include "testing/memory_file_system.h"
 
 #include <algorithm>
+#include <new>
+
 
 namespace kelvara {
 
@@ -22,8 +24,19 @@ class MemoryOutputFile final : public OutputFile {
   std::string path_;
 };
 
+class MemoryLock final : public FileLock {
+ public:
+  MemoryLock(MemoryFileSystem& files, std::string path) : files_(files), path_(std::move(path)) {}
+  ~MemoryLock() override { files_.locked_.erase(path_); }
+
+ private:
+  MemoryFileSystem& files_;
+  std::string path_;
+};
+
 bool MemoryFileSystem::Fails(FileOp op, const std::string& path) {
   log.emplace_back(op, path);
+  if (outOfMemoryAt == op) throw std::bad_alloc();
   return failWhen && failWhen(op, path);
 }
 
@@ -32,14 +45,49 @@ const std::string& MemoryFileSystem::Follow(const std::string& path) const {
   return link == links.end() ? path : link->second;
 }
 
+std::string MemoryFileSystem::NewTemporaryName(const std::string& near) {
+  const std::size_t slash = near.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : near.substr(0, slash + 1);
+  return folder + ".kelvara-" + std::to_string(temporaries_++) + ".tmp";
+}
+
 int MemoryFileSystem::Count(FileOp op, const std::string& path) const {
   return static_cast<int>(std::count(log.begin(), log.end(), std::make_pair(op, path)));
 }
 
-bool MemoryFileSystem::Exists(const std::string& path) {
-  if (Fails(FileOp::kExists, path)) return false;
+std::vector<std::string> MemoryFileSystem::Temporaries() const {
+  std::vector<std::string> names;
+  for (const auto& [name, bytes] : files) {
+    if (name.find(".kelvara-") != std::string::npos) names.push_back(name);
+  }
+  return names;
+}
+
+FileStamp MemoryFileSystem::Stamp(const std::string& path) {
+  FileStamp stamp;
+  if (Fails(FileOp::kStamp, path)) return stamp;
   const std::string& real = Follow(path);
-  return files.contains(real) || folders.contains(real);
+  if (folders.contains(real)) {
+    stamp.exists = true;
+    return stamp;
+  }
+  const auto file = files.find(real);
+  if (file == files.end()) return stamp;
+  // The bytes' place in memory stands in for the file's identity, and the
+  // count of changes made through this object for its time.
+  stamp.exists = true;
+  stamp.file = reinterpret_cast<std::uintptr_t>(file->second.data());
+  stamp.size = file->second.size();
+  stamp.modified = static_cast<std::int64_t>(changes_);
+  return stamp;
+}
+
+NodeKind MemoryFileSystem::Kind(const std::string& path) {
+  if (Fails(FileOp::kKind, path)) return NodeKind::Other;
+  if (links.contains(path)) return NodeKind::Link;
+  if (files.contains(path)) return NodeKind::File;
+  if (folders.contains(path) || others.contains(path)) return NodeKind::Other;
+  return NodeKind::Missing;
 }
 
 std::unique_ptr<FileBytes> MemoryFileSystem::Read(const std::string& path) {
@@ -54,38 +102,82 @@ bool MemoryFileSystem::IsReadOnly(const std::string& path) {
   return readOnly.contains(Follow(path));
 }
 
-bool MemoryFileSystem::Copy(const std::string& from, const std::string& to) {
-  if (Fails(FileOp::kCopy, from)) return false;
-  const auto file = files.find(Follow(from));
-  const std::string& dest = Follow(to);
-  if (file == files.end() || folders.contains(dest) || readOnly.contains(dest)) return false;
-  files[dest] = file->second;
-  return true;
-}
-
 std::string MemoryFileSystem::ResolveLink(const std::string& path) {
   Fails(FileOp::kResolveLink, path);
   return Follow(path);
 }
 
-std::unique_ptr<OutputFile> MemoryFileSystem::Create(const std::string& path) {
-  if (Fails(FileOp::kCreate, path) || folders.contains(path)) return nullptr;
-  files[path].clear();
-  return std::make_unique<MemoryOutputFile>(*this, path);
+FileStatus MemoryFileSystem::Lock(const std::string& path, std::unique_ptr<FileLock>& lock) {
+  if (Fails(FileOp::kLock, path)) return FileStatus::Failed;
+  const std::string& real = Follow(path);
+  if (others.contains(real) || folders.contains(real)) return FileStatus::NotAFile;
+  if (!files.contains(real)) return FileStatus::Missing;
+  if (busy.contains(real) || !locked_.insert(real).second) return FileStatus::Busy;
+  lock = std::make_unique<MemoryLock>(*this, real);
+  return FileStatus::Ok;
 }
 
-bool MemoryFileSystem::Replace(const std::string& replacement, const std::string& target) {
-  if (Fails(FileOp::kReplace, target)) return false;
+std::unique_ptr<OutputFile> MemoryFileSystem::CreateTemporary(const std::string& near,
+                                                              std::string& name,
+                                                              FileStatus& status) {
+  name = NewTemporaryName(near);
+  if (Fails(FileOp::kCreateTemporary, name)) {
+    name.clear();
+    status = FileStatus::Failed;
+    return nullptr;
+  }
+  files[name].clear();
+  ++changes_;
+  status = FileStatus::Ok;
+  return std::make_unique<MemoryOutputFile>(*this, name);
+}
+
+FileStatus MemoryFileSystem::LinkTemporary(const std::string& path, const std::string& near,
+                                           std::string& name) {
+  name = NewTemporaryName(near);
+  const auto file = files.find(path);
+  if (Fails(FileOp::kLinkTemporary, name) || !hardLinks || file == files.end()) {
+    name.clear();
+    return FileStatus::Failed;
+  }
+  files[name] = file->second;
+  ++changes_;
+  return FileStatus::Ok;
+}
+
+bool MemoryFileSystem::CopyAttributes(const std::string& original, const std::string& copy) {
+  return !Fails(FileOp::kCopyAttributes, copy) && files.contains(original);
+}
+
+FileStatus MemoryFileSystem::Rename(const std::string& from, const std::string& to) {
+  if (Fails(FileOp::kRename, to)) return FileStatus::Failed;
+  const auto file = files.find(from);
+  if (file == files.end()) return FileStatus::Missing;
+  if (folders.contains(to) || others.contains(to)) return FileStatus::NotAFile;
+  std::string bytes = std::move(file->second);
+  files.erase(file);
+  links.erase(to);
+  files[to] = std::move(bytes);
+  ++changes_;
+  return FileStatus::Ok;
+}
+
+FileStatus MemoryFileSystem::Replace(const std::string& replacement, const std::string& target) {
+  if (Fails(FileOp::kReplace, target)) return FileStatus::Failed;
   const auto file = files.find(replacement);
-  if (file == files.end() || folders.contains(target)) return false;
-  files[target] = std::move(file->second);
-  files.erase(replacement);
-  return true;
+  if (file == files.end()) return FileStatus::Missing;
+  if (folders.contains(target)) return FileStatus::NotAFile;
+  std::string bytes = std::move(file->second);
+  files.erase(file);
+  files[target] = std::move(bytes);
+  ++changes_;
+  return FileStatus::Ok;
 }
 
 void MemoryFileSystem::Remove(const std::string& path) {
   Fails(FileOp::kRemove, path);
   files.erase(path);
+  ++changes_;
 }
 
 }  // namespace kelvara
