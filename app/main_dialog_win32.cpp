@@ -139,6 +139,33 @@ std::string FieldText(HWND dialog, ControlId field) {
   return text;
 }
 
+// The fields start out holding prompts that the user replaces. Tab selects a
+// prompt, so the first keystroke replaces it; a click would put the caret
+// into it instead and the password would begin with the prompt. So while a
+// field still shows its prompt, a click only focuses it and selects the
+// prompt, and the edit control never sees the click (nor starts a drag
+// selection that could shrink the selection again). Once the text is the
+// user's own, clicks place the caret as usual.
+LRESULT CALLBACK FieldProc(HWND field, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK) {
+    const int id = GetDlgCtrlID(field);
+    const std::string_view prompt =
+        id == PasswordField ? kPasswordFieldInitial : kConfirmFieldInitial;
+    if (FieldText(GetParent(field), static_cast<ControlId>(id)) == prompt) {
+      SetFocus(field);
+      SendMessageA(field, EM_SETSEL, 0, -1);
+      return 0;
+    }
+  }
+  const auto editProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(field, GWLP_USERDATA));
+  return CallWindowProcA(editProc, field, message, wParam, lParam);
+}
+
+void SelectPromptOnClick(HWND field) {
+  SetWindowLongPtrA(field, GWLP_USERDATA, GetWindowLongPtrA(field, GWLP_WNDPROC));
+  SetWindowLongPtrA(field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FieldProc));
+}
+
 void OnCommand(HWND dialog, DialogContext& context, WPARAM wParam) {
   const int id = LOWORD(wParam);
   const int code = HIWORD(wParam);
@@ -295,6 +322,8 @@ HWND BuildMainDialog(DialogContext& context) {
                                 {70, 50, 270, 20}, kPasswordFieldInitial);
   HWND confirm = CreateControl(dialog, ConfirmField, "EDIT", kFieldStyle, WS_EX_CLIENTEDGE,
                                {70, 90, 270, 20}, kConfirmFieldInitial);
+  SelectPromptOnClick(password);
+  SelectPromptOnClick(confirm);
   HWND match = CreateControl(dialog, MatchLabel, "STATIC", kLabelStyle, 0, {70, 130, 270, 20},
                              kMismatchText);
 

@@ -5,12 +5,15 @@
 
 #include <chrono>
 #include <future>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "app/dialog_events.h"
 #include "app/main_dialog_win32.h"
+#include "files/atomic_write.h"
 #include "protect/protect_page.h"
 #include "restore/restore_page.h"
-#include "files/atomic_write.h"
 
 namespace kelvara {
 namespace {
@@ -37,6 +40,26 @@ class MainDialogTest : public ::testing::Test {
     return rect.top;
   }
   void Tick() { SendMessageA(dialog, WM_TIMER, kBounceTimerId, 0); }
+  std::string Text(int id) {
+    char text[64]{};
+    GetDlgItemTextA(dialog, id, text, sizeof(text));
+    return text;
+  }
+  // Runs the dialog's messages as the modal run does, until the field shows
+  // the wanted text or two seconds have passed.
+  void PumpUntil(int id, std::string_view wanted) {
+    const DWORD start = GetTickCount();
+    MSG message;
+    while (Text(id) != wanted && GetTickCount() - start < 2000) {
+      while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (!IsDialogMessageA(dialog, &message)) {
+          TranslateMessage(&message);
+          DispatchMessageA(&message);
+        }
+      }
+      Sleep(1);
+    }
+  }
 
   DialogContext context;
   HWND dialog = nullptr;
@@ -75,6 +98,46 @@ TEST_F(MainDialogTest, TypingPublishesThePasswordsTogether) {
   if (!matched) context.state.PublishPasswords("unblock", true);
   EXPECT_TRUE(matched);
   EXPECT_EQ(match.get(), matched ? "Secret" : "unblock");
+}
+
+// Input as a user gives it, routed by the system to the window under the
+// pointer and the one with the focus. The click lands near the field's right
+// end, behind any text it holds; one field per click in a row, lest two
+// clicks make a double click.
+TEST_F(MainDialogTest, AClickIntoAFieldSelectsItsPromptOnly) {
+  ShowWindow(dialog, SW_SHOW);
+  SetForegroundWindow(dialog);
+  const struct {
+    ControlId field;
+    std::string_view before;
+    std::string_view typed;
+    std::string_view after;
+  } cases[] = {
+      {PasswordField, kPasswordFieldInitial, "rowing42", "rowing42"},
+      {ConfirmField, kConfirmFieldInitial, "rowing42", "rowing42"},
+      {PasswordField, "rowing", "42", "rowing42"},
+  };
+  for (const auto& [field, before, typed, after] : cases) {
+    SetDlgItemTextA(dialog, field, std::string(before).c_str());
+    RECT place;
+    GetWindowRect(GetDlgItem(dialog, field), &place);
+    SetCursorPos(place.right - 8, (place.top + place.bottom) / 2);
+    std::vector<INPUT> input(2, INPUT{INPUT_MOUSE, {}});
+    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    for (const char c : typed) {
+      for (const DWORD up : {DWORD{0}, DWORD{KEYEVENTF_KEYUP}}) {
+        INPUT key{INPUT_KEYBOARD, {}};
+        key.ki.wScan = static_cast<WORD>(c);
+        key.ki.dwFlags = KEYEVENTF_UNICODE | up;
+        input.push_back(key);
+      }
+    }
+    SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+    PumpUntil(field, after);
+    EXPECT_EQ(Text(field), after) << before;
+    EXPECT_EQ(GetFocus(), GetDlgItem(dialog, field)) << before;
+  }
 }
 
 TEST_F(MainDialogTest, ClicksOnTheSurfaceOrTheImageOpenTheWebSite) {
