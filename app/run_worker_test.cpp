@@ -143,11 +143,11 @@ TEST_F(RunWorkerTest, RefusalsAreShownInRedAndKeepThePage) {
       {"no body", "<html><head><title>T</title></head></html>", "pw", nullptr, kBodyMissing},
       {"backup fails", kPlainPage, "pw",
        [](MemoryFileSystem& f) {
-         f.failWhen = [](FileOp op, const std::string&) { return op == FileOp::kCopy; };
+         f.failWhen = [](FileOp op, const std::string&) { return op == FileOp::kRename; };
        },
        kBackupFailed},
       {"read-only page", kPlainPage, "pw", [](MemoryFileSystem& f) { f.readOnly.insert(kPage); },
-       kWriteFailed},
+       kPageReadOnly},
       {"damaged protected page", lostItsEnd, "a", nullptr, kPageDamaged},
       {"wrong password", protectedPage, std::string(1, static_cast<char>(97 + 52)), nullptr,
        kWrongPassword},
@@ -221,7 +221,7 @@ TEST_F(RunWorkerTest, TwoPathsAreOneMissingPageInProtectMode) {
   EXPECT_EQ(Run("C:\\one.htm C:\\two.htm"), RunFailed);
   const Calls calls = dialog.Calls();
   EXPECT_EQ(calls.front(), "text 1004 Enter password to encrypt HTML file :");
-  EXPECT_EQ(calls[calls.size() - 3], "text 1004 " + std::string(kHeadMissing));
+  EXPECT_EQ(calls[calls.size() - 3], "text 1004 " + std::string(kPageUnreadable));
   EXPECT_TRUE(files.files.empty());
 }
 
@@ -279,7 +279,7 @@ TEST_F(RunWorkerTest, CloseBeforeTheRewriteLeavesThePageAlone) {
   ASSERT_TRUE(state.RequestClose());
   EXPECT_EQ(Run(kPage), RunFailed);
   EXPECT_EQ(files.files[kPage], kPlainPage);
-  EXPECT_EQ(files.Count(FileOp::kCopy, kPage), 0);
+  EXPECT_EQ(files.Count(FileOp::kLock, kPage), 0);
   EXPECT_FALSE(files.files.contains(std::string(kPage) + ".original"));
 }
 

@@ -100,7 +100,7 @@ TEST_F(PageRunTest, PassesOnTheCoresRefusals) {
   files.readOnly.insert(kPath);
   outcome = Run(Mode::kProtect);
   
-  EXPECT_EQ(outcome, "Write failed; file unchanged.");
+  EXPECT_EQ(outcome, kPageReadOnly);
   EXPECT_EQ(files.files.at(kPath), kPlain);
 }
 

@@ -126,17 +126,17 @@ TEST_F(RestorePageTest, ComparesMarkersWithLetterCase) {
 }
 
 TEST_F(RestorePageTest, RefusesAMissingOrUnreadablePage) {
-  EXPECT_EQ(Said(RestorePage("missing.htm", cipher, files)), kPageDamaged);
+  EXPECT_EQ(Said(RestorePage("missing.htm", cipher, files)), kPageUnreadable);
   const std::string page = Protected("T", "", "", "x");
   files.failWhen = [](FileOp op, const std::string&) { return op == FileOp::kRead; };
-  EXPECT_EQ(Restore(page), kPageDamaged);
+  EXPECT_EQ(Restore(page), kPageUnreadable);
   EXPECT_EQ(files.files.at(kPage), page);
 }
 
 TEST_F(RestorePageTest, RefusesAReadOnlyPageWithoutACopy) {
   const std::string page = Protected("T", "h", "", "x");
   files.readOnly.insert(kPage);
-  EXPECT_EQ(Restore(page), kWriteFailed);
+  EXPECT_EQ(Restore(page), kPageReadOnly);
   EXPECT_EQ(files.files.at(kPage), page);
   EXPECT_FALSE(files.files.contains(kCopy));
 }
