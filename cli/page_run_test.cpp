@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <vector>
+
 #include "protect/protect_page.h"
 #include "restore/restore_page.h"
 #include "testing/memory_file_system.h"
 #include "testing/outcome_text.h"
 #include "testing/fixed_random.h"
+#include "text/text.h"
 
 namespace kelvara::cli {
 namespace {
@@ -102,6 +106,64 @@ TEST_F(PageRunTest, PassesOnTheCoresRefusals) {
   
   EXPECT_EQ(outcome, kPageReadOnly);
   EXPECT_EQ(files.files.at(kPath), kPlain);
+}
+
+
+// Random runs of protecting and restoring one page, with the right password
+// and with near misses of it, in every mode. After each run some file (the
+// page or one of its backups) must still give the plain page's text back
+// with the right password.
+class NothingIsLost : public ::testing::Test {
+ protected:
+  static constexpr char kRight[] = "rowing42";
+  const std::vector<std::string> passwords = {kRight, "rowing43", "Rowing42", "rowing4",
+                                              "rowing42 "};
+  const std::vector<std::string> shown = {"Club news", "<p>Meeting on Friday at 19:30.</p>",
+                                          "<p>Bring a friend &amp; a chair.</p>"};
+
+  // True when `bytes`, read as a plain page or deciphered with the right
+  // password, holds the title and the body lines of the first page.
+  bool HoldsThePage(const std::string& bytes) const {
+    MemoryFileSystem one;
+    one.files[kPath] = bytes;
+    TagScanner scanner(one);
+    PageParts parts;
+    if (IsProtectedPage(scanner, kPath)) {
+      if (ReadProtectedPage(bytes, PageCipher(kRight), parts).Refused()) return false;
+    } else if (ExtractPage(scanner, kPath, parts).Refused()) {
+      return false;
+    }
+    std::vector<std::string> lines = {parts.titleText};
+    std::size_t from = 0;
+    for (std::size_t end; (end = parts.bodyText.find("\r\n", from)) != std::string::npos; from = end + 2) {
+      const std::string line(TrimSpaces(std::string_view(parts.bodyText).substr(from, end - from)));
+      if (!line.empty()) lines.push_back(line);
+    }
+    return lines == shown;
+  }
+};
+
+TEST_F(NothingIsLost, WhateverTheUserTries) {
+  std::mt19937 random(2026);
+  for (int sequence = 0; sequence < 300; ++sequence) {
+    MemoryFileSystem files;
+    files.files[kPath] = "<html><head><title>Club news</title></head><body>\r\n" + shown[1] +
+                         "\r\n" + shown[2] + "\r\n</body></html>";
+    std::string steps;
+    for (int step = 0; step < 10; ++step) {
+      const auto mode = static_cast<Mode>(random() % 3);
+      const std::string& password = passwords[random() % passwords.size()];
+      steps += std::to_string(static_cast<int>(mode)) + ":" + password + " ";
+      TagScanner scanner(files);
+      RunPage(kPath, mode, PageCipher(password), scanner, files, TestRandom());
+      bool kept = false;
+      for (const char* suffix : {"", ".original", ".protected"}) {
+        const auto file = files.files.find(std::string(kPath) + suffix);
+        kept = kept || (file != files.files.end() && HoldsThePage(file->second));
+      }
+      ASSERT_TRUE(kept) << "lost after: " << steps;
+    }
+  }
 }
 
 }  // namespace
