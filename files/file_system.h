@@ -73,14 +73,14 @@ class FileSystem {
   // Busy when another run holds it, Missing or NotAFile when there is no
   // page to lock.
   virtual FileStatus Lock(const std::string& path, std::unique_ptr<FileLock>& lock) = 0;
-  // Creates a new file of a name no one else holds, in the folder of `near`;
+  // Creates a new file of a name no one else holds, in the folder of `beside`;
   // never opens what is already there. Null, with `status` set, on failure.
-  virtual std::unique_ptr<OutputFile> CreateTemporary(const std::string& near, std::string& name,
+  virtual std::unique_ptr<OutputFile> CreateTemporary(const std::string& beside, std::string& name,
                                                       FileStatus& status) = 0;
-  // Gives the file `path` a second, new name in the folder of `near` (a hard
+  // Gives the file `path` a second, new name in the folder of `beside` (a hard
   // link), after making sure its bytes are on the disk. Failed where the
   // file system has no such links; the caller then copies.
-  virtual FileStatus LinkTemporary(const std::string& path, const std::string& near,
+  virtual FileStatus LinkTemporary(const std::string& path, const std::string& beside,
                                    std::string& name) = 0;
   // Gives `copy` the owner (where this process may) and permissions of `original`.
   virtual bool CopyAttributes(const std::string& original, const std::string& copy) = 0;

@@ -14,9 +14,9 @@ class RealFileSystem final : public FileSystem {
   bool IsReadOnly(const std::string& path) override;
   std::string ResolveLink(const std::string& path) override;
   FileStatus Lock(const std::string& path, std::unique_ptr<FileLock>& lock) override;
-  std::unique_ptr<OutputFile> CreateTemporary(const std::string& near, std::string& name,
+  std::unique_ptr<OutputFile> CreateTemporary(const std::string& beside, std::string& name,
                                               FileStatus& status) override;
-  FileStatus LinkTemporary(const std::string& path, const std::string& near,
+  FileStatus LinkTemporary(const std::string& path, const std::string& beside,
                            std::string& name) override;
   bool CopyAttributes(const std::string& original, const std::string& copy) override;
   FileStatus Rename(const std::string& from, const std::string& to) override;
@@ -24,8 +24,8 @@ class RealFileSystem final : public FileSystem {
   void Remove(const std::string& path) override;
 };
 
-// The name of a new temporary file in the folder of `near`: short, so that a
+// The name of a new temporary file in the folder of `beside`: short, so that a
 // long page name still leaves room for it, and hidden from folder listings.
-std::string TemporaryName(const std::string& near, std::string_view random);
+std::string TemporaryName(const std::string& beside, std::string_view random);
 
 }  // namespace kelvara

@@ -207,11 +207,11 @@ FileStatus RealFileSystem::Lock(const std::string& path, std::unique_ptr<FileLoc
   return FileStatus::Ok;
 }
 
-std::unique_ptr<OutputFile> RealFileSystem::CreateTemporary(const std::string& near,
+std::unique_ptr<OutputFile> RealFileSystem::CreateTemporary(const std::string& beside,
                                                             std::string& name,
                                                             FileStatus& status) {
   for (int attempt = 0; attempt < kNameTries; ++attempt) {
-    name = TemporaryName(near, RandomPart());
+    name = TemporaryName(beside, RandomPart());
     // O_EXCL: a new file of our own, never one that someone else holds or planted.
     const int fd =
         ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
@@ -226,7 +226,7 @@ std::unique_ptr<OutputFile> RealFileSystem::CreateTemporary(const std::string& n
   return nullptr;
 }
 
-FileStatus RealFileSystem::LinkTemporary(const std::string& path, const std::string& near,
+FileStatus RealFileSystem::LinkTemporary(const std::string& path, const std::string& beside,
                                          std::string& name) {
   // The second name is only as good as the bytes behind it, which may still
   // be waiting in the system's cache; on a file already on the disk this costs nothing.
@@ -237,7 +237,7 @@ FileStatus RealFileSystem::LinkTemporary(const std::string& path, const std::str
   ::close(fd);
   if (!synced) return FileStatus::Failed;
   for (int attempt = 0; attempt < kNameTries; ++attempt) {
-    name = TemporaryName(near, RandomPart());
+    name = TemporaryName(beside, RandomPart());
     if (::link(path.c_str(), name.c_str()) == 0) return FileStatus::Ok;
     if (errno != EEXIST) break;
   }

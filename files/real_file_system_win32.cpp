@@ -198,12 +198,12 @@ FileStatus RealFileSystem::Lock(const std::string& path, std::unique_ptr<FileLoc
   return FileStatus::Ok;
 }
 
-std::unique_ptr<OutputFile> RealFileSystem::CreateTemporary(const std::string& near,
+std::unique_ptr<OutputFile> RealFileSystem::CreateTemporary(const std::string& beside,
                                                             std::string& name,
                                                             FileStatus& status) {
   DWORD error = ERROR_FILE_EXISTS;
   for (int attempt = 0; attempt < kNameTries; ++attempt) {
-    name = TemporaryName(near, RandomPart());
+    name = TemporaryName(beside, RandomPart());
     // CREATE_NEW: a new file of our own, never one that someone else holds.
     const HANDLE file =
         CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -219,7 +219,7 @@ std::unique_ptr<OutputFile> RealFileSystem::CreateTemporary(const std::string& n
   return nullptr;
 }
 
-FileStatus RealFileSystem::LinkTemporary(const std::string& path, const std::string& near,
+FileStatus RealFileSystem::LinkTemporary(const std::string& path, const std::string& beside,
                                          std::string& name) {
   // The second name is only as good as the bytes behind it.
   const HANDLE file = OpenShared(path, GENERIC_WRITE);
@@ -229,7 +229,7 @@ FileStatus RealFileSystem::LinkTemporary(const std::string& path, const std::str
   }
   DWORD error = ERROR_FILE_EXISTS;
   for (int attempt = 0; attempt < kNameTries; ++attempt) {
-    name = TemporaryName(near, RandomPart());
+    name = TemporaryName(beside, RandomPart());
     if (CreateHardLinkA(name.c_str(), path.c_str(), nullptr)) return FileStatus::Ok;
     error = GetLastError();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;

@@ -45,9 +45,9 @@ const std::string& MemoryFileSystem::Follow(const std::string& path) const {
   return link == links.end() ? path : link->second;
 }
 
-std::string MemoryFileSystem::NewTemporaryName(const std::string& near) {
-  const std::size_t slash = near.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : near.substr(0, slash + 1);
+std::string MemoryFileSystem::NewTemporaryName(const std::string& beside) {
+  const std::size_t slash = beside.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : beside.substr(0, slash + 1);
   return folder + ".kelvara-" + std::to_string(temporaries_++) + ".tmp";
 }
 
@@ -117,10 +117,10 @@ FileStatus MemoryFileSystem::Lock(const std::string& path, std::unique_ptr<FileL
   return FileStatus::Ok;
 }
 
-std::unique_ptr<OutputFile> MemoryFileSystem::CreateTemporary(const std::string& near,
+std::unique_ptr<OutputFile> MemoryFileSystem::CreateTemporary(const std::string& beside,
                                                               std::string& name,
                                                               FileStatus& status) {
-  name = NewTemporaryName(near);
+  name = NewTemporaryName(beside);
   if (Fails(FileOp::kCreateTemporary, name)) {
     name.clear();
     status = FileStatus::Failed;
@@ -132,9 +132,9 @@ std::unique_ptr<OutputFile> MemoryFileSystem::CreateTemporary(const std::string&
   return std::make_unique<MemoryOutputFile>(*this, name);
 }
 
-FileStatus MemoryFileSystem::LinkTemporary(const std::string& path, const std::string& near,
+FileStatus MemoryFileSystem::LinkTemporary(const std::string& path, const std::string& beside,
                                            std::string& name) {
-  name = NewTemporaryName(near);
+  name = NewTemporaryName(beside);
   const auto file = files.find(path);
   if (Fails(FileOp::kLinkTemporary, name) || !hardLinks || file == files.end()) {
     name.clear();

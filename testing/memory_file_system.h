@@ -59,9 +59,9 @@ class MemoryFileSystem final : public FileSystem {
   bool IsReadOnly(const std::string& path) override;
   std::string ResolveLink(const std::string& path) override;
   FileStatus Lock(const std::string& path, std::unique_ptr<FileLock>& lock) override;
-  std::unique_ptr<OutputFile> CreateTemporary(const std::string& near, std::string& name,
+  std::unique_ptr<OutputFile> CreateTemporary(const std::string& beside, std::string& name,
                                               FileStatus& status) override;
-  FileStatus LinkTemporary(const std::string& path, const std::string& near,
+  FileStatus LinkTemporary(const std::string& path, const std::string& beside,
                            std::string& name) override;
   bool CopyAttributes(const std::string& original, const std::string& copy) override;
   FileStatus Rename(const std::string& from, const std::string& to) override;
@@ -74,7 +74,7 @@ class MemoryFileSystem final : public FileSystem {
   // Logs the operation and tells whether it is to fail.
   bool Fails(FileOp op, const std::string& path);
   const std::string& Follow(const std::string& path) const;
-  std::string NewTemporaryName(const std::string& near);
+  std::string NewTemporaryName(const std::string& beside);
 
   std::set<std::string> locked_;
   int temporaries_ = 0;
