@@ -199,5 +199,63 @@ TEST_F(RestorePageTest, NeverRefusesAPageThatProtectionWrote) {
   }
 }
 
+// The check value and the seal: a wrong password is always told, a changed
+// page always, and the one is never taken for the other.
+TEST_F(RestorePageTest, TheCheckTellsWrongPasswordsAndDamage) {
+  const std::string page = Protected("Club news", "<meta x>\r\n", "class=c",
+                                     "<p>Meeting on Friday.</p>\r\n<p>Bring a chair.</p>");
+  const auto lineWith = [&](std::string_view marker) {
+    const std::size_t at = page.find(marker);
+    return std::make_pair(page.rfind("\r\n", at) + 2, page.find("\r\n", at));
+  };
+  const auto replaced = [&](std::string_view marker, std::size_t from, std::string_view with) {
+    std::string changed = page;
+    changed.replace(lineWith(marker).first + from, with.size(), with);
+    return changed;
+  };
+  const auto [bodyStart, bodyEnd] = lineWith("VetrakAdd2Body(\"");
+  std::string withoutCheck = page;  // as an older program wrote it
+  for (const std::string_view marker : {"  var VetrakSeal", "    VetrakCheck(\""}) {
+    const std::size_t start = withoutCheck.find(marker);
+    withoutCheck.erase(start, withoutCheck.find("\r\n", start) + 2 - start);
+  }
+  struct Case {
+    const char* name;
+    std::string page;
+    std::string password;
+    Outcome outcome;
+  };
+  const std::vector<Case> cases = {
+      {"right password", page, "s3cret", OutcomeCode::Restored},
+      {"letter case", page, "S3cret", OutcomeCode::WrongPassword},
+      {"one letter short", page, "s3cre", OutcomeCode::WrongPassword},
+      {"a blank more", page, "s3cret ", OutcomeCode::WrongPassword},
+      {"the same key twice", page, "s3crets3cret", OutcomeCode::WrongPassword},
+      {"empty", page, "", OutcomeCode::WrongPassword},
+      {"older page, right password", withoutCheck, "s3cret", OutcomeCode::Restored},
+      {"changed hex digit", replaced("VetrakAdd2Body(\"", 20, "0"), "s3cret", OutcomeCode::PageDamaged},
+      {"changed digit, wrong password", replaced("VetrakAdd2Body(\"", 20, "0"), "x",
+       OutcomeCode::PageDamaged},
+      {"deleted body line", page.substr(0, bodyStart) + page.substr(bodyEnd + 2), "s3cret",
+       OutcomeCode::PageDamaged},
+      {"call cut short", replaced("VetrakAdd2Body(\"", 20, "\");"), "s3cret", OutcomeCode::PageDamaged},
+      {"changed title", replaced("VetrakSetTitle(\"", 22, "Z"), "s3cret", OutcomeCode::PageDamaged},
+      {"changed check value", replaced("VetrakCheck(\"", 60, "7"), "s3cret", OutcomeCode::PageDamaged},
+      {"salt not hex", replaced("VetrakCheck(\"", 20, "G"), "s3cret", OutcomeCode::PageDamaged},
+      {"check too short", replaced("VetrakCheck(\"", 20, "\", \""), "s3cret",
+       OutcomeCode::PageDamaged},
+      {"changed seal", replaced("var VetrakSeal", 30, "0"), "s3cret", OutcomeCode::PageDamaged},
+      {"seal lost", replaced("var VetrakSeal", 2, "//"), "s3cret", OutcomeCode::PageDamaged},
+  };
+  for (const Case& c : cases) {
+    files = MemoryFileSystem{};
+    files.files[kPage] = c.page;
+    EXPECT_EQ(RestorePage(kPage, PageCipher(c.password), files), c.outcome) << c.name;
+    if (c.outcome.Refused()) {
+      EXPECT_EQ(files.files.size(), 1u) << c.name;  // nothing written
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kelvara
