@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cipher/page_cipher.h"
+#include "testing/source_file.h"
 
 namespace kelvara {
 namespace {
@@ -21,8 +22,8 @@ std::string Bytes(const std::string& hex) {
 
 // The known answers that the decoder script in the browser is held to as well.
 TEST(Sha256, KnownAnswersAndCheckValues) {
-  std::ifstream file(KELVARA_CIPHER_TESTDATA "/sha256_vectors.txt");
-  ASSERT_TRUE(file) << "sha256_vectors.txt is missing";
+  std::istringstream file(SourceFile("cipher/testdata/sha256_vectors.txt"));
+  ASSERT_FALSE(file.str().empty()) << "sha256_vectors.txt is missing";
   int vectors = 0;
   for (std::string line; std::getline(file, line);) {
     std::istringstream fields(line);

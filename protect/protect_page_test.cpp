@@ -10,6 +10,7 @@
 #include "files/atomic_write.h"
 #include "testing/outcome_text.h"
 #include "testing/fixed_random.h"
+#include "testing/source_file.h"
 
 namespace kelvara {
 namespace {
@@ -210,11 +211,7 @@ TEST_F(ProtectPageTest, ForgetsTheScanOfAPageItRewrote) {
 }
 
 TEST_F(ProtectPageTest, MatchesTheHandWrittenProtectedPage) {
-  auto load = [](const char* name) {
-    std::ifstream in(std::string(KELVARA_TESTDATA_DIR) + "/" + name, std::ios::binary);
-    EXPECT_TRUE(in.good()) << name;
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  };
+  auto load = [](const char* name) { return SourceFile(std::string("protect/testdata/") + name); };
   files.files["club.htm"] = load("club.htm");
   ASSERT_EQ(Said(ProtectPage("club.htm", PageCipher("club-2026"), scanner, files, TestRandom())), "");
   EXPECT_EQ(files.files.at("club.htm"), load("club.protected.htm"));

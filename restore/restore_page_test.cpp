@@ -9,6 +9,8 @@
 #include "testing/memory_file_system.h"
 #include "testing/outcome_text.h"
 #include "testing/fixed_random.h"
+#include "testing/reference.h"
+#include "testing/source_file.h"
 
 namespace kelvara {
 namespace {
@@ -255,6 +257,25 @@ TEST_F(RestorePageTest, TheCheckTellsWrongPasswordsAndDamage) {
       EXPECT_EQ(files.files.size(), 1u) << c.name;  // nothing written
     }
   }
+}
+
+// Pages protected before the check value existed restore as they always
+// did, and a reader that knows nothing of the check value reads new pages
+// as this one does, but for the load attribute that this one drops.
+TEST(RestoreCompatibility, BothWays) {
+  MemoryFileSystem files;
+  files.files[kPage] = SourceFile("restore/testdata/club.older.htm");
+  ASSERT_EQ(RestorePage(kPage, PageCipher("club-2026"), files), OutcomeCode::Restored);
+  EXPECT_EQ(files.files.at(kPage), SourceFile("restore/testdata/club.older.restored.htm"));
+
+  const std::string page = SourceFile("protect/testdata/club.protected.htm");
+  files.files[kPage] = page;
+  ASSERT_EQ(RestorePage(kPage, PageCipher("club-2026"), files), OutcomeCode::Restored);
+  const std::string literal = reference::RestoreLiterally(page, "club-2026");
+  const std::string_view loadAttribute = " onload=\"VetrakMain();\"";
+  const std::size_t at = literal.find(loadAttribute);
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_EQ(files.files.at(kPage), literal.substr(0, at) + literal.substr(at + loadAttribute.size()));
 }
 
 }  // namespace
