@@ -1,5 +1,5 @@
 # The front door. `make run` and `make test` work on a fresh Debian machine:
-# each installs what is missing, then builds.
+# each installs what is missing, then builds what it needs and no more.
 SHELL := /bin/bash
 export BUILD_ROOT ?= build
 PRESETS := native sanitize windows
@@ -10,8 +10,6 @@ FUZZ_SECONDS ?= 60
 .PHONY: run test build bench clean format fuzz dist
 
 run:
-	@scripts/install-deps.sh core
-	@scripts/build.sh native
 	@scripts/run.sh $(if $(PAGE),"$(PAGE)")
 
 test:
