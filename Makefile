@@ -28,8 +28,8 @@ build:
 
 bench:
 	@scripts/install-deps.sh core
-	@scripts/build.sh native
-	@scripts/bench.sh $(BUILD_ROOT)/native
+	@scripts/build.sh release kelvara_bench kelvara_bench_pages kelvara-cli
+	@scripts/bench.sh "$(BUILD_ROOT)/release"
 
 fuzz:
 	@scripts/install-deps.sh core fuzz
