@@ -6,8 +6,10 @@ PRESETS := native sanitize windows
 TEST_DEPS := core windows gui browser fuzz
 # Seconds that `make fuzz` gives each fuzz target.
 FUZZ_SECONDS ?= 60
+# Where `make install` puts kelvara-cli (bin/) and its manual page (share/man/man1/).
+PREFIX ?= /usr/local
 
-.PHONY: run test build bench clean format fuzz dist
+.PHONY: run test build bench fuzz dist install format clean
 
 run:
 	@scripts/run.sh $(if $(PAGE),"$(PAGE)")
@@ -38,6 +40,11 @@ fuzz:
 dist:
 	@scripts/install-deps.sh core windows dist
 	@scripts/dist.sh
+
+install:
+	@scripts/install-deps.sh core
+	@scripts/build.sh native kelvara-cli
+	@cmake --install "$(BUILD_ROOT)/native" --prefix "$(PREFIX)" --strip
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
