@@ -29,20 +29,22 @@ echo "== building $preset${*:+ ($*)}"
 
 # Ninja writes one "[done/total] ..." line per step when it is not on a
 # terminal: a few hundred for a whole build. Keep every other line, so that a
-# failure shows the compiler's own words.
+# failure shows the compiler's own words. (A loop of read rather than awk:
+# Debian's mawk reads a pipe in blocks and would hold the progress back.)
 tenths() {
-  awk '
-    /^\[[0-9]+\/[0-9]+\] / {
-      split(substr($1, 2, length($1) - 2), n, "/")
-      percent = int(n[1] * 100 / n[2])
-      if (n[1] > 0 && percent >= next_percent) {
-        printf "   %3d%% (%d of %d steps)\n", percent, n[1], n[2]
-        fflush()
-        next_percent = percent - percent % 10 + 10
-      }
-      next
-    }
-    { print; fflush() }'
+  local line finished total percent next=0
+  while IFS= read -r line; do
+    if [[ $line =~ ^\[([0-9]+)/([0-9]+)\]\  ]]; then
+      finished=${BASH_REMATCH[1]} total=${BASH_REMATCH[2]}
+      percent=$((finished * 100 / total))
+      if ((finished > 0 && percent >= next)); then
+        printf '   %3d%% (%d of %d steps)\n' "$percent" "$finished" "$total"
+        next=$((percent - percent % 10 + 10))
+      fi
+    else
+      printf '%s\n' "$line"
+    fi
+  done
 }
 if [[ -t 1 ]]; then
   build() { cmake "${args[@]}"; }
