@@ -1,4 +1,4 @@
-# Registers GoogleTest binaries with CTest.
+# Registers GoogleTest binaries with CTest, and the build helper's test.
 #
 # Natively every test case is its own CTest test, so that they run in
 # parallel and fail one by one. In the cross build each binary is one test
@@ -27,3 +27,10 @@ function(kelvara_add_gtest target)
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
   endif()
 endfunction()
+
+# The build helper that every make target goes through, checked once, in the
+# native build: it must fail when the compiler fails.
+if(NOT CMAKE_CROSSCOMPILING AND NOT KELVARA_SANITIZE AND NOT KELVARA_FUZZ)
+  add_test(NAME build_helper COMMAND ${PROJECT_SOURCE_DIR}/scripts/build_test.sh)
+  set_tests_properties(build_helper PROPERTIES TIMEOUT 120)
+endif()

@@ -13,23 +13,10 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 dir=${BUILD_ROOT:-build}/fuzz
-targets=(find_tag decode_hex round_trip restore)
 
 # Reports stop at the first fault and name the source lines.
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1}
-
-build() {
-  if [[ ! -f $dir/build.ninja ]]; then
-    local log
-    log=$(mktemp)
-    cmake --preset fuzz -B "$dir" >"$log" 2>&1 || { cat "$log" >&2; exit 1; }
-    rm -f "$log"
-  fi
-  echo "== building fuzz"
-  cmake --build "$dir" --target kelvara_fuzzers -- --quiet 2>&1 | grep -v '^\[' || true
-  test "${PIPESTATUS[0]}" -eq 0
-}
 
 # Runs one target for a bounded time, on the checked-in inputs and what
 # earlier runs found.
@@ -45,14 +32,16 @@ run_target() {
 
 case ${1:-} in
   test)
-    build
+    scripts/build.sh fuzz kelvara_fuzzers
     echo "== testing fuzz"
     ctest --test-dir "$dir" -L '^fuzz$' --output-on-failure -j2 --progress
     ;;
   run)
     seconds=${2:-60}
-    build
+    scripts/build.sh fuzz kelvara_fuzzers
     failed=()
+    # fuzz/CMakeLists.txt holds the list of targets and writes it out.
+    mapfile -t targets <"$dir/fuzz/targets.txt"
     for name in "${targets[@]}"; do
       echo "== fuzzing $name for $seconds s"
       log=$dir/fuzz/$name.log

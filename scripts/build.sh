@@ -1,14 +1,58 @@
 #!/usr/bin/env bash
-# Configures (once) and builds one CMake preset: native, sanitize or windows.
+# Configures a CMake preset once and builds it: every make target and script
+# builds through here.
+#
+#   scripts/build.sh PRESET [TARGET...]    default: every target of the preset
+#
+# The build folder is $BUILD_ROOT/PRESET (BUILD_ROOT defaults to build). On a
+# terminal ninja shows its own one-line progress; otherwise (CI logs, pipes)
+# only every tenth of the way is shown. Compiler errors always come through,
+# and a failed build fails this script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+(($# >= 1)) || { echo "usage: scripts/build.sh PRESET [TARGET...]" >&2; exit 2; }
 preset=$1
+shift
 dir=${BUILD_ROOT:-build}/$preset
+
 if [[ ! -f $dir/build.ninja ]]; then
+  echo "== configuring $preset"
   log=$(mktemp)
-  cmake --preset "$preset" -B "$dir" >"$log" 2>&1 || { cat "$log" >&2; exit 1; }
+  cmake --preset "$preset" -B "$dir" >"$log" 2>&1 || { cat "$log" >&2; rm -f "$log"; exit 1; }
   rm -f "$log"
 fi
-echo "== building $preset"
-cmake --build "$dir" -- --quiet 2>&1 | grep -v '^\[' || true
-test "${PIPESTATUS[0]}" -eq 0
+
+args=(--build "$dir")
+(($# == 0)) || args+=(--target "$@")
+echo "== building $preset${*:+ ($*)}"
+
+# Ninja writes one "[done/total] ..." line per step when it is not on a
+# terminal: a few hundred for a whole build. Keep every other line, so that a
+# failure shows the compiler's own words. (A loop of read rather than awk:
+# Debian's mawk reads a pipe in blocks and would hold the progress back.)
+tenths() {
+  local line finished total percent next=0
+  while IFS= read -r line; do
+    if [[ $line =~ ^\[([0-9]+)/([0-9]+)\]\  ]]; then
+      finished=${BASH_REMATCH[1]} total=${BASH_REMATCH[2]}
+      percent=$((finished * 100 / total))
+      if ((finished > 0 && percent >= next)); then
+        printf '   %3d%% (%d of %d steps)\n' "$percent" "$finished" "$total"
+        next=$((percent - percent % 10 + 10))
+      fi
+    else
+      printf '%s\n' "$line"
+    fi
+  done
+}
+if [[ -t 1 ]]; then
+  build() { cmake "${args[@]}"; }
+else
+  # pipefail gives the pipeline cmake's status, whatever the filter does.
+  build() { cmake "${args[@]}" 2>&1 | tenths; }
+fi
+if ! build; then
+  echo "== building $preset failed" >&2
+  exit 1
+fi
