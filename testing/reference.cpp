@@ -79,7 +79,8 @@ std::string RestoreLiterally(std::string_view bytes, std::string_view key) {
     line = lines[next++];
   } while (!line.starts_with("<body "));
   const std::string_view tagRest = line.substr(6, line.find('>') - 6);
-  const std::string attributes = tagRest.empty() ? "" : " " + std::string(tagRest);
+  std::string attributes;
+  if (!tagRest.empty()) attributes.append(" ").append(tagRest);
 
   std::string page = "<html>\r\n<head>\r\n<title>";
   page.append(title).append("</title>\r\n");
