@@ -55,7 +55,7 @@ std::string HelpText() {
       "  --protect         only protect; a page already protected is refused\n"
       "  --restore         only restore; a page not protected is refused\n"
       "  --password-stdin  read the password from the first line of standard input\n"
-      "                    instead of asking twice on the terminal\n"
+      "                    (at most 4096 bytes) instead of asking twice on the terminal\n"
       "  -h, --help        show this help and exit\n"
       "  --version         show the version and exit\n"
       "  --                treat every later argument as a PATH\n"

@@ -28,9 +28,15 @@ int UsageError(Console& console, std::string_view message) {
 // terminal. Gives an empty text when it has one, otherwise the usage error.
 std::string GetPassword(const Options& options, Console& console, std::string& password) {
   if (options.passwordStdin) {
-    const bool gotLine =
-        ReadFirstLine([&console](char& byte) { return console.ReadInputByte(byte); }, password);
-    return gotLine ? "" : "no password on standard input";
+    const LineRead read = ReadFirstLine(
+        [&console](char* buffer, std::size_t size) { return console.ReadInput(buffer, size); },
+        password);
+    if (read == LineRead::kNoInput) return "no password on standard input";
+    if (read == LineRead::kTooLong) {
+      return "the password on standard input is longer than " + std::to_string(kMaxPasswordLine) +
+             " bytes";
+    }
+    return "";
   }
   // Waiting for a password that no one can type would hang a script for good.
   if (!console.InputIsTerminal()) return "no terminal to ask the password on; use --password-stdin";

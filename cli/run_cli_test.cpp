@@ -25,10 +25,10 @@ class FakeConsole final : public Console {
 
   bool InputIsTerminal() override { return inputIsTerminal; }
   bool ErrorIsTerminal() override { return errorIsTerminal; }
-  bool ReadInputByte(char& byte) override {
-    if (inputRead == input.size()) return false;
-    byte = input[inputRead++];
-    return true;
+  std::size_t ReadInput(char* buffer, std::size_t size) override {
+    const std::size_t n = input.copy(buffer, size, inputRead);
+    inputRead += n;
+    return n;
   }
   bool AskHidden(std::string_view prompt, std::string& entry) override {
     prompts.emplace_back(prompt);

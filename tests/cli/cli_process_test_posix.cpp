@@ -70,6 +70,7 @@ void Reap(pid_t pid, Clock::time_point deadline, Result& result) {
 
 // Starts the tool in `cwd` with pipes for its three streams, and in a session
 // of its own, so that it has no terminal even when the tests are run from one.
+// An input of "<FILE" is read from FILE instead.
 Result RunCli(std::vector<std::string> args, const std::string& input, const fs::path& cwd) {
   args.insert(args.begin(), KELVARA_CLI_PATH);
   int in[2], out[2], err[2];
@@ -77,7 +78,7 @@ Result RunCli(std::vector<std::string> args, const std::string& input, const fs:
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::setsid();
-    ::dup2(in[0], 0);
+    ::dup2(input.starts_with('<') ? ::open(input.c_str() + 1, O_RDONLY) : in[0], 0);
     ::dup2(out[1], 1);
     ::dup2(err[1], 2);
     for (const int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
@@ -89,7 +90,7 @@ Result RunCli(std::vector<std::string> args, const std::string& input, const fs:
   for (const int fd : {in[0], out[1], err[1]}) ::close(fd);
   // A tool that never reads its input must not stop the test with SIGPIPE.
   ::signal(SIGPIPE, SIG_IGN);
-  if (!input.empty()) (void)!::write(in[1], input.data(), input.size());
+  if (!input.starts_with('<')) (void)!::write(in[1], input.data(), input.size());
   ::close(in[1]);
 
   Result result;
@@ -332,6 +333,7 @@ TEST_F(CliProcessTest, RefusalsOfTheCoreGiveExitStatusOne) {
 
 TEST_F(CliProcessTest, UsageErrorsChangeNothingAndExitWithTwo) {
   Put("site/a.htm", kPlain);
+  const std::string kTooLong = "the password on standard input is longer than 4096 bytes";
   struct Case {
     std::vector<std::string> args;
     std::string input;
@@ -351,6 +353,9 @@ TEST_F(CliProcessTest, UsageErrorsChangeNothingAndExitWithTwo) {
       {{"--password-stdin", "site"},
        "\xE5\xAF\x86\n",
        "the password holds U+5BC6 (\xE5\xAF\x86), a character that Windows-1252 lacks"},
+      {{"--password-stdin", "site"}, std::string(4097, 'x') + "\n", kTooLong},
+      // An endless input without a line end is refused at once.
+      {{"--password-stdin", "site"}, "</dev/zero", kTooLong},
   };
   const auto before = Snapshot();
   for (const Case& c : cases) {
@@ -367,7 +372,7 @@ TEST_F(CliProcessTest, HelpAndVersionGoToStandardOutput) {
   Result result = Run({"--help"});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.out.rfind(kUsageLine, 0), 0u);
-  EXPECT_NE(result.out.find("--password-stdin"), std::string::npos);
+  EXPECT_NE(result.out.find("(at most 4096 bytes)"), std::string::npos);
   result = Run({"--version"});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.out, "kelvara-cli " KELVARA_VERSION "\n");
