@@ -1,5 +1,7 @@
 #include "cli/run_cli.h"
 
+#include <algorithm>
+
 #include "cipher/page_cipher.h"
 #include "cli/options.h"
 #include "cli/page_list.h"
@@ -15,6 +17,10 @@ namespace {
 std::string ErrorLine(std::string_view message) {
   std::string line(kProgramName);
   return line.append(": ").append(message).append("\n");
+}
+
+std::string NoteLine(const PathNote& note) {
+  return std::string(note.path).append(": ").append(note.text);
 }
 
 int UsageError(Console& console, std::string_view message) {
@@ -67,14 +73,20 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileT
   PageList list = CollectPages(options.paths, tree);
   if (!list.errors.empty()) {
     std::string text;
-    for (std::size_t i = 0; i + 1 < list.errors.size(); ++i) text += ErrorLine(list.errors[i]);
+    for (std::size_t i = 0; i + 1 < list.errors.size(); ++i) {
+      text += ErrorLine(NoteLine(list.errors[i]));
+    }
     console.Err(text);
-    return UsageError(console, list.errors.back());
+    return UsageError(console, NoteLine(list.errors.back()));
   }
-  if (list.pages.empty()) {
+  if (std::none_of(list.entries.begin(), list.entries.end(),
+                   [](const PathNote& entry) { return entry.text.empty(); })) {
+    // What the walk could not reach is told all the same.
+    for (const PathNote& entry : list.entries) console.Out(NoteLine(entry) + "\n");
+    console.FlushOut();
     // Nothing to do is no failure, but it should not pass unnoticed either.
     console.Err(ErrorLine("no .htm or .html pages found"));
-    return kExitSuccess;
+    return list.entries.empty() ? kExitSuccess : kExitRefused;
   }
 
   std::string password;
@@ -86,16 +98,21 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileT
 
   const PageCipher cipher(key);
   TagScanner scanner(files);
-  ProgressCounter progress(list.pages.size(), console.ErrorIsTerminal(),
+  ProgressCounter progress(list.entries.size(), console.ErrorIsTerminal(),
                            [&console](std::string_view text) { console.Err(text); });
   bool anyRefused = false;
   std::size_t done = 0;
   progress.Show(done);
-  for (const std::string& page : list.pages) {
-    const Outcome outcome = RunPage(page, options.mode, cipher, scanner, files);
-    anyRefused = anyRefused || outcome.Refused();
+  for (PathNote& entry : list.entries) {
+    if (entry.text.empty()) {
+      const Outcome outcome = RunPage(entry.path, options.mode, cipher, scanner, files);
+      entry.text = outcome.Text();
+      anyRefused = anyRefused || outcome.Refused();
+    } else {
+      anyRefused = true;
+    }
     progress.Erase();
-    console.Out(page + ": " + std::string(outcome.Text()) + "\n");
+    console.Out(NoteLine(entry) + "\n");
     // The line goes out before the counter is drawn again beside it.
     if (progress.Shown()) console.FlushOut();
     progress.Show(++done);
