@@ -112,7 +112,7 @@ std::string HelpText() {
       "  --                treat every later argument as a PATH\n"
       "\n"
       "On the terminal the password is asked twice, or once when every page is to be\n"
-      "restored: a mistyped password then changes nothing.\n"
+      "restored.\n"
       "\n"
       "A password in UTF-8 is turned into Windows-1252 bytes, as the desktop program\n"
       "and the browser see it; any other password is used byte for byte.\n"

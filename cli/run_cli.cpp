@@ -34,8 +34,9 @@ int UsageError(Console& console, std::string_view message) {
   return kExitUsage;
 }
 
-// True when a password typed once is enough: every page is to be restored,
-// and a mistyped password cannot restore a page, it only has it refused.
+// True when a password typed once is enough: every page is to be restored.
+// A mistyped password is refused there, and the protected page is kept
+// beside it in any case, so a repeat would guard nothing.
 bool OnlyRestoring(Mode mode, const PageList& list, FileSystem& files) {
   if (mode != Mode::kAuto) return mode == Mode::kRestore;
   TagScanner scanner(files);
