@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -14,8 +15,8 @@ class Console {
   // True when standard input is an interactive terminal the password can be asked on.
   virtual bool InputIsTerminal() = 0;
   virtual bool ErrorIsTerminal() = 0;
-  // The next byte of standard input, taken raw; false at its end.
-  virtual bool ReadInputByte(char& byte) = 0;
+  // Up to `size` bytes of standard input, taken raw; how many, 0 at its end.
+  virtual std::size_t ReadInput(char* buffer, std::size_t size) = 0;
   // Shows `prompt` and reads one line from the terminal without showing what
   // is typed; the terminal's echo is back on afterwards, also when the
   // process is interrupted meanwhile. False when the input ends before a line.
@@ -31,7 +32,7 @@ class RealConsole final : public Console {
   RealConsole();
   bool InputIsTerminal() override;
   bool ErrorIsTerminal() override;
-  bool ReadInputByte(char& byte) override;
+  std::size_t ReadInput(char* buffer, std::size_t size) override;
   bool AskHidden(std::string_view prompt, std::string& entry) override;
   void Out(std::string_view text) override;
   void Err(std::string_view text) override;

@@ -61,8 +61,12 @@ bool RealConsole::ErrorIsTerminal() {
   return ::isatty(STDERR_FILENO) == 1;
 }
 
-bool RealConsole::ReadInputByte(char& byte) {
-  return ReadByte(byte);
+std::size_t RealConsole::ReadInput(char* buffer, std::size_t size) {
+  for (;;) {
+    const ssize_t got = ::read(STDIN_FILENO, buffer, size);
+    if (got >= 0) return static_cast<std::size_t>(got);
+    if (errno != EINTR) return 0;
+  }
 }
 
 bool RealConsole::AskHidden(std::string_view prompt, std::string& entry) {

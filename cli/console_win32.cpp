@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "cli/console.h"
@@ -91,22 +92,24 @@ bool RealConsole::ErrorIsTerminal() {
   return IsConsole(STD_ERROR_HANDLE);
 }
 
-bool RealConsole::ReadInputByte(char& byte) {
+std::size_t RealConsole::ReadInput(char* buffer, std::size_t size) {
   if (InputIsTerminal()) {
     // ReadFile would give the console's OEM code page; as characters, the
     // line is converted like a password asked for on the console.
     if (consoleInputTaken == consoleInput.size()) {
       consoleInput = ToUtf8(ReadConsoleLine());
       consoleInputTaken = 0;
-      if (consoleInput.empty()) return false;
     }
-    byte = consoleInput[consoleInputTaken++];
-    return true;
+    const std::size_t taken = std::min(size, consoleInput.size() - consoleInputTaken);
+    consoleInput.copy(buffer, taken, consoleInputTaken);
+    consoleInputTaken += taken;
+    return taken;
   }
   // Straight from the handle: the C runtime's text mode would turn CR LF
   // into LF and stop at a byte 0x1A, both of which may be in a password.
   DWORD got = 0;
-  return ReadFile(inputHandle, &byte, 1, &got, nullptr) != 0 && got == 1;
+  const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(size, 1 << 16));
+  return ReadFile(inputHandle, buffer, wanted, &got, nullptr) != 0 ? got : 0;
 }
 
 bool RealConsole::AskHidden(std::string_view prompt, std::string& entry) {

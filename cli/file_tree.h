@@ -15,21 +15,38 @@ struct FileIdentity {
   auto operator<=>(const FileIdentity&) const = default;
 };
 
-enum class PathKind { kMissing, kFile, kFolder, kOther };
+enum class PathKind {
+  kMissing,
+  kFile,
+  kFolder,
+  // Neither a regular file nor a folder (a device, a pipe): reading one could
+  // block or never end.
+  kOther,
+  // A symbolic link or reparse point that leads to a folder; only LookInside
+  // tells it apart from the folder itself.
+  kFolderLink,
+  // The path exists, or may, but its status cannot be read (no permission on
+  // the way, a loop of links).
+  kUnreadable,
+  // Longer than the system takes.
+  kTooLong,
+};
 
 struct PathInfo {
   PathKind kind = PathKind::kMissing;
   FileIdentity identity;
 };
 
-// The file-tree questions that finding the pages asks. Symbolic links are
-// followed, so a link names what it points to.
+// The file-tree questions that finding the pages asks.
 class FileTree {
  public:
   virtual ~FileTree() = default;
-  // kOther is anything that is neither a regular file nor a folder (a device,
-  // a pipe): reading one could block or never end.
+  // Symbolic links are followed, so a link names what it points to.
   virtual PathInfo Look(const std::string& path) = 0;
+  // As Look, for an entry that the walk found inside a folder: a link to a
+  // folder is kFolderLink and not followed, since it can lead out of the
+  // tree that was named, or back into it.
+  virtual PathInfo LookInside(const std::string& path) = 0;
   // The names in a folder, without "." and "..", in no particular order.
   // False when the folder cannot be read.
   virtual bool List(const std::string& folder, std::vector<std::string>& names) = 0;
@@ -40,6 +57,7 @@ class FileTree {
 class RealFileTree final : public FileTree {
  public:
   PathInfo Look(const std::string& path) override;
+  PathInfo LookInside(const std::string& path) override;
   bool List(const std::string& folder, std::vector<std::string>& names) override;
   std::string Join(const std::string& folder, const std::string& name) override;
 };

@@ -9,9 +9,9 @@
 
 #include "cli/page_list.h"
 #include "cli/page_run.h"
+#include "files/real_file_system.h"
 #include "protect/protect_page.h"
 #include "restore/restore_page.h"
-#include "files/real_file_system.h"
 #include "testing/outcome_text.h"
 #include "testing/fixed_random.h"
 
@@ -41,11 +41,31 @@ class RealFileTreeTest : public ::testing::Test {
   RealFileTree tree;
 };
 
-TEST_F(RealFileTreeTest, TellsFilesFoldersAndMissingPathsApart) {
-  EXPECT_EQ(tree.Look(At("d/a.htm")).kind, PathKind::kFile);
-  EXPECT_EQ(tree.Look(At("d")).kind, PathKind::kFolder);
-  EXPECT_EQ(tree.Look(At("d/none.htm")).kind, PathKind::kMissing);
-  EXPECT_EQ(tree.Look(At("d/a.htm/x")).kind, PathKind::kMissing);
+TEST_F(RealFileTreeTest, TellsKindsApartAndFollowsLinksToFoldersWhenNamedOnly) {
+  fs::create_directory_symlink(folder / "d", folder / "dir-link");
+  fs::create_symlink(folder / "d/a.htm", folder / "file-link.htm");
+  fs::create_symlink(folder / "d/none.htm", folder / "dangling.htm");
+  fs::create_symlink(folder / "loop.htm", folder / "loop.htm");
+  const struct {
+    std::string path;
+    PathKind named;
+    PathKind inside;
+  } rows[] = {
+      {At("d/a.htm"), PathKind::kFile, PathKind::kFile},
+      {At("d"), PathKind::kFolder, PathKind::kFolder},
+      {At("d/none.htm"), PathKind::kMissing, PathKind::kMissing},
+      {At("d/a.htm/x"), PathKind::kMissing, PathKind::kMissing},
+      {At("dir-link"), PathKind::kFolder, PathKind::kFolderLink},
+      {At("file-link.htm"), PathKind::kFile, PathKind::kFile},
+      {At("dangling.htm"), PathKind::kMissing, PathKind::kMissing},
+      {At("loop.htm"), PathKind::kUnreadable, PathKind::kUnreadable},
+      {At("d/" + std::string(5000, 'x')), PathKind::kTooLong, PathKind::kTooLong},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(tree.Look(row.path).kind, row.named) << row.path;
+    EXPECT_EQ(tree.LookInside(row.path).kind, row.inside) << row.path;
+  }
+  EXPECT_EQ(tree.LookInside(At("file-link.htm")).identity, tree.Look(At("d/a.htm")).identity);
   EXPECT_EQ(tree.Look("").kind, PathKind::kMissing);
 }
 
@@ -83,7 +103,9 @@ TEST_F(RealFileTreeTest, ListsAFolderAndJoinsWithoutDoubledSeparators) {
 TEST_F(RealFileTreeTest, WalksARealFolder) {
   const PageList list = CollectPages({At("d"), At("d/./a.htm")}, tree);
   EXPECT_TRUE(list.errors.empty());
-  EXPECT_EQ(list.pages,
+  std::vector<std::string> pages;
+  for (const PathNote& entry : list.entries) pages.push_back(entry.path + std::string(entry.text));
+  EXPECT_EQ(pages,
             (std::vector<std::string>{tree.Join(At("d"), "B.HTML"), tree.Join(At("d"), "a.htm"),
                                       tree.Join(tree.Join(At("d"), "sub"), "c.htm")}));
 }

@@ -4,9 +4,19 @@
 
 namespace kelvara::cli {
 
+namespace {
+
+// The ANSI calls take no longer path, terminator included.
+bool TooLong(const std::string& path) {
+  return path.size() >= MAX_PATH;
+}
+
+}  // namespace
+
 PathInfo RealFileTree::Look(const std::string& path) {
   PathInfo info;
   if (path.empty()) return info;
+  if (TooLong(path)) return {PathKind::kTooLong, {}};
   // Backup semantics let a folder be opened too; no access right is needed
   // to read its identity, and sharing everything disturbs no other program.
   const HANDLE handle =
@@ -28,6 +38,24 @@ PathInfo RealFileTree::Look(const std::string& path) {
   info.identity.volume = file.dwVolumeSerialNumber;
   info.identity.file = (static_cast<std::uint64_t>(file.nFileIndexHigh) << 32) | file.nFileIndexLow;
   return info;
+}
+
+PathInfo RealFileTree::LookInside(const std::string& path) {
+  if (TooLong(path)) return {PathKind::kTooLong, {}};
+  // The attributes are the entry's own: a reparse point is not followed here.
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILENAME_EXCED_RANGE) return {PathKind::kTooLong, {}};
+    const bool gone = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    return {gone ? PathKind::kMissing : PathKind::kUnreadable, {}};
+  }
+  // A junction or a link to a folder can lead out of the tree, or back into it.
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+      (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    return {PathKind::kFolderLink, {}};
+  }
+  return Look(path);
 }
 
 bool RealFileTree::List(const std::string& folder, std::vector<std::string>& names) {

@@ -1,6 +1,54 @@
 #include "cli/options.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <numeric>
+
 namespace kelvara::cli {
+namespace {
+
+constexpr std::string_view kLongOptions[] = {"--protect", "--restore", "--password-stdin", "--help",
+                                             "--version"};
+
+// How many single-byte insertions, deletions and substitutions turn `a` into `b`.
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  std::iota(row.begin(), row.end(), std::size_t{0});
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({above + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1] ? 1 : 0)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// The option that `arg` is most likely a slip for: the nearest within two
+// edits, else the only one that it begins. Empty when there is none.
+std::string_view Suggestion(std::string_view arg) {
+  std::string_view nearest;
+  std::size_t nearestDistance = 3;
+  std::string_view extended;
+  int extensions = 0;
+  for (const std::string_view option : kLongOptions) {
+    const std::size_t distance = EditDistance(arg, option);
+    if (distance < nearestDistance) {
+      nearest = option;
+      nearestDistance = distance;
+    }
+    if (option.starts_with(arg)) {
+      extended = option;
+      ++extensions;
+    }
+  }
+  if (!nearest.empty()) return nearest;
+  return extensions == 1 ? extended : std::string_view();
+}
+
+}  // namespace
 
 Options ParseOptions(const std::vector<std::string>& args) {
   Options options;
@@ -24,7 +72,10 @@ Options ParseOptions(const std::vector<std::string>& args) {
     } else if (arg == "--version") {
       options.version = true;
     } else if (options.error.empty()) {
-      options.error = "unknown option '" + arg + "'";
+      options.error = "unknown option '" + Printable(arg) + "'";
+      if (const std::string_view option = Suggestion(arg); !option.empty()) {
+        options.error.append("; did you mean '").append(option).append("'?");
+      }
     }
   }
   if (options.help || options.version) {
@@ -55,17 +106,43 @@ std::string HelpText() {
       "  --protect         only protect; a page already protected is refused\n"
       "  --restore         only restore; a page not protected is refused\n"
       "  --password-stdin  read the password from the first line of standard input\n"
-      "                    instead of asking twice on the terminal\n"
+      "                    (at most 4096 bytes) instead of asking on the terminal\n"
       "  -h, --help        show this help and exit\n"
       "  --version         show the version and exit\n"
       "  --                treat every later argument as a PATH\n"
       "\n"
+      "On the terminal the password is asked twice, or once when every page is to be\n"
+      "restored.\n"
+      "\n"
       "A password in UTF-8 is turned into Windows-1252 bytes, as the desktop program\n"
       "and the browser see it; any other password is used byte for byte.\n"
       "\n"
-      "Exit status: 0 when every page succeeded, 1 when a page was refused,\n"
-      "2 for a usage error (nothing is changed then).\n";
+      "Exit status: 0 when every page succeeded; 1 when a page was refused, a path\n"
+      "inside a folder could not be reached or no page was found; 2 for a usage\n"
+      "error (nothing is changed then).\n";
   return text;
+}
+
+std::string Printable(std::string_view text) {
+  std::string printed;
+  printed.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      printed.push_back(c);
+    } else if (c == '\n') {
+      printed.append("\\n");
+    } else if (c == '\r') {
+      printed.append("\\r");
+    } else if (c == '\t') {
+      printed.append("\\t");
+    } else {
+      char code[5];
+      std::snprintf(code, sizeof code, "\\x%02X", byte);
+      printed.append(code);
+    }
+  }
+  return printed;
 }
 
 }  // namespace kelvara::cli

@@ -29,4 +29,9 @@ Options ParseOptions(const std::vector<std::string>& args);
 // The full help: the usage line and a line on each option.
 std::string HelpText();
 
+// `text` as the tool prints it back: every control byte escaped (\n, \r, \t,
+// otherwise \xHH), so that a name holding one cannot break a message's line
+// or steer the terminal. Every other byte is printed as it is.
+std::string Printable(std::string_view text);
+
 }  // namespace kelvara::cli

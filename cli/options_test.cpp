@@ -35,9 +35,35 @@ TEST(ParseOptions, UsageErrors) {
   EXPECT_EQ(ParseOptions({}).error, "no PATH given");
   EXPECT_EQ(ParseOptions({"--protect", "--"}).error, "no PATH given");
   // The first unknown option is the one named; look-alikes are not accepted.
-  EXPECT_EQ(ParseOptions({"a.htm", "--bogus", "-x"}).error, "unknown option '--bogus'");
-  EXPECT_EQ(ParseOptions({"--protect=yes", "a.htm"}).error, "unknown option '--protect=yes'");
+  EXPECT_EQ(ParseOptions({"a.htm", "--bogus", "--protet"}).error, "unknown option '--bogus'");
   EXPECT_EQ(ParseOptions({"-p", "a.htm"}).error, "unknown option '-p'");
+}
+
+TEST(ParseOptions, SuggestsTheOptionThatAnUnknownOneIsASlipFor) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"--protet", "--protect"},
+      {"--restor", "--restore"},
+      {"--password-stdn", "--password-stdin"},
+      {"-protect", "--protect"},
+      {"--versoin", "--version"},
+      {"--ver", "--version"},  // far in edits, but the start of only one
+      {"--pass", "--password-stdin"},
+      {"--p", ""},  // the start of two
+      {"--protect=yes", ""},
+      {"--bogus", ""},
+  };
+  for (const auto& [arg, option] : cases) {
+    std::string expected = "unknown option '" + arg + "'";
+    if (!option.empty()) expected += "; did you mean '" + option + "'?";
+    EXPECT_EQ(ParseOptions({arg, "a.htm"}).error, expected) << arg;
+  }
+  EXPECT_EQ(ParseOptions({"--he\x1B[2J"}).error, "unknown option '--he\\x1B[2J'");
+}
+
+TEST(Printable, EscapesControlBytesOnly) {
+  EXPECT_EQ(Printable("a\nb\rc\td\x01\x1F\x7F\x80\xE9 \\x/\xC3\xA9"),
+            "a\\nb\\rc\\td\\x01\\x1F\\x7F\x80\xE9 \\x/\xC3\xA9");
+  EXPECT_EQ(Printable(std::string("nul\0", 4)), "nul\\x00");
 }
 
 TEST(ParseOptions, HelpAndVersionWinOverErrors) {

@@ -12,18 +12,27 @@ namespace kelvara::cli {
 // backups that a run leaves (".original", ".protected") never qualify.
 bool IsPageName(std::string_view name);
 
+// A path and what is said about it.
+struct PathNote {
+  std::string path;
+  std::string_view text;
+};
+
 struct PageList {
-  // Each page once, in the order found, spelt as named or as the walk built it.
-  std::vector<std::string> pages;
-  // One line for each path that cannot be used; any error means no run.
-  std::vector<std::string> errors;
+  // The run's lines in the order found: each page once (empty text), spelt
+  // as named or as the walk built it, and each path inside a folder that the
+  // walk could not reach, with the reason; those count as refused.
+  std::vector<PathNote> entries;
+  // One for each path named that cannot be used; any error means no run.
+  std::vector<PathNote> errors;
 };
 
 // Turns the command line's paths into pages: a file is a page whatever its
 // name, a folder is searched recursively for page names, in byte order of
-// the names within each folder. A file named twice, by any spelling or
-// through a link, is kept once; the identities are all taken here, before
-// any page is rewritten, since a rewrite gives a page a new identity.
+// the names within each folder, without following the links to folders
+// inside it. A file named twice, by any spelling or through a link, is kept
+// once; the identities are all taken here, before any page is rewritten,
+// since a rewrite gives a page a new identity.
 PageList CollectPages(const std::vector<std::string>& paths, FileTree& tree);
 
 }  // namespace kelvara::cli

@@ -19,86 +19,75 @@ TEST(IsPageName, HtmAndHtmlInAnyCase) {
   }
 }
 
+// One tree for every row: pages, backups, links, and what cannot be reached.
 class PageListTest : public ::testing::Test {
  protected:
-  void Page(const std::string& path) { files.files[path] = "<html></html>"; }
-  PageList Collect(const Paths& paths) { return CollectPages(paths, tree); }
+  void SetUp() override {
+    files.folders = {"site", "site/a", "site/a/deep", "site/b", "site/shut", "other", "empty"};
+    for (const char* page :
+         {"site/z.htm", "site/B.HTML", "site/b/2.htm", "site/b/1.html", "site/a/deep/x.htm",
+          "site/a/deep/beyond-the-limit.htm", "site/a.htm", "site/new\nline.htm", "site/hidden.htm",
+          "site/shut/s.htm", "other/o.htm"}) {
+      files.files[page] = "<html></html>";
+    }
+    for (const char* other :
+         {"site/z.htm.original", "site/a.htm.protected", "site/notes.txt", "empty/readme.txt"}) {
+      files.files[other] = "not a page";
+    }
+    files.links["site/out"] = "other";
+    files.links["site/up"] = "site";
+    files.links["site/link.htm"] = "other/o.htm";
+    files.links["site/gone.htm"] = "site/missing.htm";
+    tree.others.insert("site/pipe.htm");
+    tree.unreadable.insert("site/shut");
+    tree.unknown.insert("site/hidden.htm");
+    tree.maxPath = 30;
+  }
 
   MemoryFileSystem files;
   MemoryFileTree tree{files};
 };
 
-TEST_F(PageListTest, WalksFoldersInByteOrderAndSkipsBackups) {
-  files.folders = {"site", "site/b", "site/a", "site/a/deep"};
-  for (const char* page : {"site/z.htm", "site/B.HTML", "site/b/2.htm", "site/b/1.html",
-                           "site/a/deep/x.htm", "site/a.htm"}) {
-    Page(page);
+TEST_F(PageListTest, WalksFoldersAndReportsWhatItCannotReach) {
+  const struct {
+    Paths args;
+    Paths entries;  // a page, or "path: text" for what the walk could not reach
+    Paths errors;
+  } rows[] = {
+      // In byte order; backups, links to folders, dangling links and pipes are no pages.
+      {{"site"},
+       {"site/B.HTML", "site/a/deep/beyond-the-limit.htm: Path too long; left alone.",
+        "site/a/deep/x.htm", "site/a.htm", "site/b/1.html", "site/b/2.htm",
+        "site/hidden.htm: Cannot be read; left alone.", "site/link.htm", "site/new\nline.htm",
+        "site/shut: Folder cannot be read; its pages are left alone.", "site/z.htm"},
+       {}},
+      // Named, a link to a folder is followed; one file is kept once under its first name.
+      {{"site/out", "other/o.htm", "site/link.htm", "other"}, {"site/out/o.htm"}, {}},
+      {{"./site/b", "site/b/1.html", "other/"},
+       {"./site/b/1.html", "./site/b/2.htm", "other/o.htm"},
+       {}},
+      {{"site/notes.txt", "site/z.htm.original"}, {"site/notes.txt", "site/z.htm.original"}, {}},
+      {{"empty"}, {}, {}},
+      {{"missing.htm", "site/b", "", "site/pipe.htm", "site/shut", "site/hidden.htm",
+        "site/a/deep/beyond-the-limit.htm"},
+       {"site/b/1.html", "site/b/2.htm"},
+       {"missing.htm: no such file or folder", ": no such file or folder",
+        "site/pipe.htm: neither a page nor a folder", "site/shut: folder cannot be read",
+        "site/hidden.htm: cannot be read", "site/a/deep/beyond-the-limit.htm: path too long"}},
+  };
+  for (const auto& row : rows) {
+    const PageList list = CollectPages(row.args, tree);
+    Paths entries;
+    Paths errors;
+    for (const PathNote& entry : list.entries) {
+      entries.push_back(entry.text.empty() ? entry.path
+                                           : entry.path + ": " + std::string(entry.text));
+    }
+    for (const PathNote& error : list.errors)
+      errors.push_back(error.path + ": " + std::string(error.text));
+    EXPECT_EQ(entries, row.entries) << row.args[0];
+    EXPECT_EQ(errors, row.errors) << row.args[0];
   }
-  for (const char* other : {"site/z.htm.original", "site/a.htm.protected", "site/a.htm.kelvara-tmp",
-                            "site/notes.txt", "site/b/1.html.original"}) {
-    Page(other);
-  }
-  const PageList list = Collect({"site"});
-  EXPECT_EQ(list.errors, Paths{});
-  EXPECT_EQ(list.pages, (Paths{"site/B.HTML", "site/a/deep/x.htm", "site/a.htm", "site/b/1.html",
-                               "site/b/2.htm", "site/z.htm"}));
-}
-
-TEST_F(PageListTest, NamedFileIsAPageWhateverItsName) {
-  Page("notes.txt");
-  Page("a.htm.original");
-  EXPECT_EQ(Collect({"notes.txt", "a.htm.original"}).pages, (Paths{"notes.txt", "a.htm.original"}));
-}
-
-TEST_F(PageListTest, PathsKeepTheSpellingGivenAndTheOrderOfTheCommandLine) {
-  files.folders = {"d", "e"};
-  Page("d/a.htm");
-  Page("e/b.htm");
-  Page("c.htm");
-  EXPECT_EQ(Collect({"e/", "c.htm", "./d"}).pages, (Paths{"e/b.htm", "c.htm", "./d/a.htm"}));
-}
-
-TEST_F(PageListTest, AFileNamedManyWaysIsKeptOnceUnderItsFirstName) {
-  files.folders = {"d"};
-  Page("d/a.htm");
-  Page("d/b.htm");
-  files.links["d/link.htm"] = "d/a.htm";
-  files.links["alias"] = "d";
-  const PageList list = Collect({"./d/a.htm", "d/a.htm", "d//a.htm", "d", "alias", "d/link.htm"});
-  EXPECT_EQ(list.errors, Paths{});
-  EXPECT_EQ(list.pages, (Paths{"./d/a.htm", "d/b.htm"}));
-}
-
-TEST_F(PageListTest, LinkLoopsEndAndDanglingLinksAreNoPages) {
-  files.folders = {"d", "d/sub"};
-  Page("d/sub/a.htm");
-  files.links["d/sub/up"] = "d";
-  files.links["d/gone.htm"] = "d/missing.htm";
-  tree.others.insert("d/pipe.htm");
-  const PageList list = Collect({"d"});
-  EXPECT_EQ(list.errors, Paths{});
-  EXPECT_EQ(list.pages, Paths{"d/sub/a.htm"});
-}
-
-TEST_F(PageListTest, EveryUnusablePathIsAnError) {
-  files.folders = {"ok", "locked", "tree", "tree/shut"};
-  Page("ok/a.htm");
-  Page("tree/shut/b.htm");
-  tree.unreadable = {"locked", "tree/shut"};
-  tree.others.insert("fifo");
-  const PageList list = Collect({"missing.htm", "ok", "", "fifo", "locked", "tree"});
-  EXPECT_EQ(list.errors,
-            (Paths{"missing.htm: no such file or folder", ": no such file or folder",
-                   "fifo: neither a page nor a folder", "locked: folder cannot be read",
-                   "tree/shut: folder cannot be read"}));
-}
-
-TEST_F(PageListTest, EmptyFolderGivesNoPagesAndNoError) {
-  files.folders = {"empty"};
-  Page("empty.txt");
-  const PageList list = Collect({"empty"});
-  EXPECT_TRUE(list.pages.empty());
-  EXPECT_TRUE(list.errors.empty());
 }
 
 }  // namespace

@@ -105,19 +105,28 @@ bool PasswordToKey(std::string_view password, std::string& key, std::string& err
   return true;
 }
 
-bool ReadFirstLine(const std::function<bool(char&)>& next, std::string& line) {
+LineRead ReadFirstLine(const std::function<std::size_t(char* buffer, std::size_t size)>& read,
+                       std::string& line) {
   line.clear();
-  char c = 0;
-  bool any = false;
-  while (next(c)) {
-    any = true;
-    if (c == '\n') {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      return true;
-    }
-    line.push_back(c);
+  std::string bytes(kMaxPasswordLine + 2, '\0');
+  std::size_t have = 0;
+  std::size_t end = std::string::npos;
+  while (end == std::string::npos && have < bytes.size()) {
+    const std::size_t got = read(bytes.data() + have, bytes.size() - have);
+    if (got == 0) break;
+    const std::size_t lineFeed = std::string_view(bytes).substr(have, got).find('\n');
+    if (lineFeed != std::string_view::npos) end = have + lineFeed;
+    have += got;
   }
-  return any;
+  if (have == 0) return LineRead::kNoInput;
+  if (end == std::string::npos) {
+    end = have;
+  } else if (end > 0 && bytes[end - 1] == '\r') {
+    --end;
+  }
+  if (end > kMaxPasswordLine) return LineRead::kTooLong;
+  line.assign(bytes, 0, end);
+  return LineRead::kLine;
 }
 
 }  // namespace kelvara::cli

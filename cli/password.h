@@ -16,11 +16,18 @@ namespace kelvara::cli {
 // that Windows-1252 lacks.
 bool PasswordToKey(std::string_view password, std::string& key, std::string& error);
 
-// Reads the first line of a byte stream, one byte at a time so that nothing
-// after it is consumed: up to and without its LF, and without a CR right
-// before that LF. `next` gives the next byte, or false at the end of input.
-// Gives false when the input ends before a single byte, which is not a line;
-// an empty line is an empty password.
-bool ReadFirstLine(const std::function<bool(char&)>& next, std::string& line);
+// The longest password line read from standard input, its line end not counted.
+inline constexpr std::size_t kMaxPasswordLine = 4096;
+
+enum class LineRead { kLine, kNoInput, kTooLong };
+
+// Reads the first line of a byte stream in blocks: up to and without its LF,
+// and without a CR right before that LF. `read` fills up to `size` bytes of
+// `buffer` and gives how many, 0 at the end of input. No more than the
+// longest line and its CR LF is ever asked for, so an endless stream without
+// a LF ends as kTooLong. Input that ends before a single byte is no line; an
+// empty line is an empty password.
+LineRead ReadFirstLine(const std::function<std::size_t(char* buffer, std::size_t size)>& read,
+                       std::string& line);
 
 }  // namespace kelvara::cli

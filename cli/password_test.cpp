@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace kelvara::cli {
 namespace {
 
@@ -62,43 +64,56 @@ TEST(PasswordToKey, NamesACharacterThatWindows1252Lacks) {
   EXPECT_EQ(Refusal("\xC2\x80"), "the password holds U+0080, a character that Windows-1252 lacks");
 }
 
-bool ReadLineOf(std::string_view input, std::string& line, std::string_view* rest = nullptr) {
+// Hands `input` over three bytes at a time at most, as a pipe may; `endless`
+// repeats it for ever, as a device would. `taken` counts what was read.
+LineRead ReadLineOf(const std::string& input, std::string& line, bool endless = false,
+                    std::size_t* taken = nullptr) {
   std::size_t at = 0;
-  const bool got = ReadFirstLine(
-      [&](char& byte) {
-        if (at == input.size()) return false;
-        byte = input[at++];
-        return true;
+  const LineRead read = ReadFirstLine(
+      [&](char* buffer, std::size_t size) {
+        std::size_t n = 0;
+        for (; n < std::min<std::size_t>(size, 3) && (endless || at < input.size()); ++n) {
+          buffer[n] = input[at++ % input.size()];
+        }
+        return n;
       },
       line);
-  if (rest != nullptr) *rest = input.substr(at);
-  return got;
+  if (taken != nullptr) *taken = at;
+  return read;
 }
 
-TEST(ReadFirstLine, RemovesTheLineEndOnly) {
+TEST(ReadFirstLine, TakesTheFirstLineUpToTheLimit) {
+  const std::string full(kMaxPasswordLine, 'x');
+  const struct {
+    std::string input;
+    LineRead read;
+    std::string line;
+  } cases[] = {
+      {"secret\nnext\n", LineRead::kLine, "secret"},
+      {"with spaces  \r\n", LineRead::kLine, "with spaces  "},
+      {"cr\rinside\r\r\n", LineRead::kLine, "cr\rinside\r"},
+      {"no line end", LineRead::kLine, "no line end"},
+      {"\r", LineRead::kLine, "\r"},  // a lone CR is no line end
+      {"\n", LineRead::kLine, ""},
+      {"\r\nmore", LineRead::kLine, ""},
+      {"", LineRead::kNoInput, ""},
+      {full + "\r\n", LineRead::kLine, full},
+      {full, LineRead::kLine, full},
+      {full + "\r", LineRead::kTooLong, ""},
+      {full + "x\n", LineRead::kTooLong, ""},
+  };
+  for (const auto& c : cases) {
+    std::string line = "stale";
+    EXPECT_EQ(ReadLineOf(c.input, line), c.read) << c.input.size();
+    EXPECT_EQ(line, c.line) << c.input.size();
+  }
+}
+
+TEST(ReadFirstLine, AnEndlessInputWithoutLineEndStopsAtTheLimit) {
   std::string line;
-  std::string_view rest;
-  ASSERT_TRUE(ReadLineOf("secret\nnext\n", line, &rest));
-  EXPECT_EQ(line, "secret");
-  EXPECT_EQ(rest, "next\n");  // nothing past the line is consumed
-  ASSERT_TRUE(ReadLineOf("with spaces  \r\n", line));
-  EXPECT_EQ(line, "with spaces  ");
-  ASSERT_TRUE(ReadLineOf("cr\rinside\r\r\n", line));
-  EXPECT_EQ(line, "cr\rinside\r");
-  ASSERT_TRUE(ReadLineOf("no line end", line));
-  EXPECT_EQ(line, "no line end");
-  ASSERT_TRUE(ReadLineOf("\r", line));
-  EXPECT_EQ(line, "\r");  // a lone CR is no line end
-}
-
-TEST(ReadFirstLine, EmptyLineIsAPasswordButNoInputIsNot) {
-  std::string line = "stale";
-  EXPECT_TRUE(ReadLineOf("\n", line));
-  EXPECT_EQ(line, "");
-  EXPECT_TRUE(ReadLineOf("\r\nmore", line));
-  EXPECT_EQ(line, "");
-  EXPECT_FALSE(ReadLineOf("", line));
-  EXPECT_EQ(line, "");
+  std::size_t taken = 0;
+  EXPECT_EQ(ReadLineOf(std::string(1, '\0'), line, true, &taken), LineRead::kTooLong);
+  EXPECT_EQ(taken, kMaxPasswordLine + 2);
 }
 
 }  // namespace

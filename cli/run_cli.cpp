@@ -1,5 +1,7 @@
 #include "cli/run_cli.h"
 
+#include <algorithm>
+
 #include "cipher/page_cipher.h"
 #include "cli/options.h"
 #include "cli/page_list.h"
@@ -7,40 +9,71 @@
 #include "cli/password.h"
 #include "cli/progress.h"
 #include "kelvara_version.h"
+#include "protect/protect_page.h"
 #include "scan/tag_scanner.h"
 
 namespace kelvara::cli {
 namespace {
+
+// Entries that differ this often on the terminal give the run up.
+constexpr int kPasswordAttempts = 3;
 
 std::string ErrorLine(std::string_view message) {
   std::string line(kProgramName);
   return line.append(": ").append(message).append("\n");
 }
 
+std::string NoteLine(const PathNote& note) {
+  return Printable(note.path).append(": ").append(note.text);
+}
+
 int UsageError(Console& console, std::string_view message) {
   std::string text = ErrorLine(message);
-  text.append(kUsageLine).append("\n");
+  text.append(kUsageLine).append("\n").append(kTryHelp).append("\n");
   console.Err(text);
   return kExitUsage;
 }
 
-// Gets the run's password, from standard input or asked twice on the
-// terminal. Gives an empty text when it has one, otherwise the usage error.
-std::string GetPassword(const Options& options, Console& console, std::string& password) {
+// True when a password typed once is enough: every page is to be restored.
+// A mistyped password is refused there, and the protected page is kept
+// beside it in any case, so a repeat would guard nothing.
+bool OnlyRestoring(Mode mode, const PageList& list, FileSystem& files) {
+  if (mode != Mode::kAuto) return mode == Mode::kRestore;
+  TagScanner scanner(files);
+  return std::all_of(list.entries.begin(), list.entries.end(), [&](const PathNote& entry) {
+    return !entry.text.empty() || IsProtectedPage(scanner, entry.path);
+  });
+}
+
+// Gets the run's password, from standard input or asked on the terminal.
+// Gives an empty text when it has one, otherwise the usage error.
+std::string GetPassword(const Options& options, const PageList& list, FileSystem& files,
+                        Console& console, std::string& password) {
   if (options.passwordStdin) {
-    const bool gotLine =
-        ReadFirstLine([&console](char& byte) { return console.ReadInputByte(byte); }, password);
-    return gotLine ? "" : "no password on standard input";
+    const LineRead read = ReadFirstLine(
+        [&console](char* buffer, std::size_t size) { return console.ReadInput(buffer, size); },
+        password);
+    if (read == LineRead::kNoInput) return "no password on standard input";
+    if (read == LineRead::kTooLong) {
+      return "the password on standard input is longer than " + std::to_string(kMaxPasswordLine) +
+             " bytes";
+    }
+    return "";
   }
   // Waiting for a password that no one can type would hang a script for good.
   if (!console.InputIsTerminal()) return "no terminal to ask the password on; use --password-stdin";
-  std::string repeated;
-  if (!console.AskHidden(kPasswordPrompt, password) ||
-      !console.AskHidden(kRepeatPrompt, repeated)) {
-    return "no password entered";
+  const bool once = OnlyRestoring(options.mode, list, files);
+  std::string prompt(kPasswordPrompt);
+  for (int attempt = 0; attempt < kPasswordAttempts; ++attempt) {
+    std::string repeated;
+    if (!console.AskHidden(prompt, password)) return "no password entered";
+    if (once) return "";
+    if (!console.AskHidden(kRepeatPrompt, repeated)) return "no password entered";
+    if (password == repeated) return "";
+    // Said with the next prompt, where the prompts go: on the terminal.
+    prompt.assign(kPasswordsDifferRetry).append("\n").append(kPasswordPrompt);
   }
-  if (password != repeated) return "the passwords differ; nothing was changed";
-  return "";
+  return "the passwords differ; nothing was changed";
 }
 
 }  // namespace
@@ -61,18 +94,24 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileT
   PageList list = CollectPages(options.paths, tree);
   if (!list.errors.empty()) {
     std::string text;
-    for (std::size_t i = 0; i + 1 < list.errors.size(); ++i) text += ErrorLine(list.errors[i]);
+    for (std::size_t i = 0; i + 1 < list.errors.size(); ++i) {
+      text += ErrorLine(NoteLine(list.errors[i]));
+    }
     console.Err(text);
-    return UsageError(console, list.errors.back());
+    return UsageError(console, NoteLine(list.errors.back()));
   }
-  if (list.pages.empty()) {
-    // Nothing to do is no failure, but it should not pass unnoticed either.
+  if (std::none_of(list.entries.begin(), list.entries.end(),
+                   [](const PathNote& entry) { return entry.text.empty(); })) {
+    // What the walk could not reach is told all the same.
+    for (const PathNote& entry : list.entries) console.Out(NoteLine(entry) + "\n");
+    console.FlushOut();
     console.Err(ErrorLine("no .htm or .html pages found"));
-    return kExitSuccess;
+    return kExitRefused;
   }
 
   std::string password;
-  if (const std::string error = GetPassword(options, console, password); !error.empty()) {
+  if (const std::string error = GetPassword(options, list, files, console, password);
+      !error.empty()) {
     return UsageError(console, error);
   }
   std::string key;
@@ -80,26 +119,40 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileT
 
   const PageCipher cipher(key);
   TagScanner scanner(files);
-  ProgressCounter progress(list.pages.size(), console.ErrorIsTerminal(),
+  ProgressCounter progress(list.entries.size(), console.ErrorIsTerminal(),
                            [&console](std::string_view text) { console.Err(text); });
-  bool anyRefused = false;
+  std::size_t protectedPages = 0;
+  std::size_t restoredPages = 0;
+  std::size_t refused = 0;
   std::size_t done = 0;
   progress.Show(done);
-  for (const std::string& page : list.pages) {
-    const Outcome outcome = RunPage(page, options.mode, cipher, scanner, files, random);
-    anyRefused = anyRefused || outcome.Refused();
+  for (PathNote& entry : list.entries) {
+    if (entry.text.empty()) {
+      const Outcome outcome = RunPage(entry.path, options.mode, cipher, scanner, files, random);
+      entry.text = outcome.Text();
+      if (outcome.Code() == OutcomeCode::Protected) ++protectedPages;
+      if (outcome.Code() == OutcomeCode::Restored) ++restoredPages;
+      if (outcome.Refused()) ++refused;
+    } else {
+      ++refused;
+    }
     progress.Erase();
-    console.Out(page + ": " + std::string(outcome.Text()) + "\n");
+    console.Out(NoteLine(entry) + "\n");
     // The line goes out before the counter is drawn again beside it.
     if (progress.Shown()) console.FlushOut();
     progress.Show(++done);
   }
   progress.Erase();
-  if (!console.FlushOut()) {
+  const bool written = console.FlushOut();
+  if (list.entries.size() > 1) {
+    console.Err(std::to_string(protectedPages) + " protected, " + std::to_string(restoredPages) +
+                " restored, " + std::to_string(refused) + " refused\n");
+  }
+  if (!written) {
     console.Err(ErrorLine("could not write the outcome to standard output"));
     return kExitRefused;
   }
-  return anyRefused ? kExitRefused : kExitSuccess;
+  return refused > 0 ? kExitRefused : kExitSuccess;
 }
 
 }  // namespace kelvara::cli

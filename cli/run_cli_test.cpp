@@ -4,9 +4,9 @@
 
 #include <deque>
 
-#include "testing/memory_file_tree.h"
 #include "cli/options.h"
 #include "testing/fixed_random.h"
+#include "testing/memory_file_tree.h"
 
 namespace kelvara::cli {
 namespace {
@@ -26,10 +26,10 @@ class FakeConsole final : public Console {
 
   bool InputIsTerminal() override { return inputIsTerminal; }
   bool ErrorIsTerminal() override { return errorIsTerminal; }
-  bool ReadInputByte(char& byte) override {
-    if (inputRead == input.size()) return false;
-    byte = input[inputRead++];
-    return true;
+  std::size_t ReadInput(char* buffer, std::size_t size) override {
+    const std::size_t n = input.copy(buffer, size, inputRead);
+    inputRead += n;
+    return n;
   }
   bool AskHidden(std::string_view prompt, std::string& entry) override {
     prompts.emplace_back(prompt);
@@ -46,7 +46,7 @@ class FakeConsole final : public Console {
 const std::string kPlain =
     "<html>\r\n<head>\r\n<title>Home</title>\r\n</head>\r\n<body>\r\nHello\r\n</body>\r\n</"
     "html>\r\n";
-const std::string kUsageEnd = "\n" + std::string(kUsageLine) + "\n";
+const std::string kUsageEnd = "\n" + std::string(kUsageLine) + "\nTry 'kelvara-cli --help'.\n";
 
 class CommandLineTest : public ::testing::Test {
  protected:
@@ -82,7 +82,7 @@ TEST_F(CommandLineTest, ProtectsAndRestoresAFolderWithOnePassword) {
   EXPECT_EQ(console.out,
             "site/a.htm: File is now protected by Kelvara\n"
             "site/sub/b.html: File is now protected by Kelvara\n");
-  EXPECT_EQ(console.err, "");
+  EXPECT_EQ(console.err, "2 protected, 0 restored, 0 refused\n");
   EXPECT_TRUE(IsProtected("site/a.htm"));
   EXPECT_TRUE(IsProtected("site/sub/b.html"));
   EXPECT_EQ(files.files.at("site/a.htm.original"), kPlain);
@@ -109,29 +109,26 @@ TEST_F(CommandLineTest, EveryBadPathIsNamedBeforeAnyPasswordIsRead) {
   EXPECT_EQ(console.inputRead, 0u);
 }
 
-TEST_F(CommandLineTest, AsksTwiceOnTheTerminal) {
+TEST_F(CommandLineTest, ATerminalThatEndsChangesNothing) {
   console.inputIsTerminal = true;
-  console.entries = {"typed", "typed"};
-  ASSERT_EQ(Run({"site/a.htm"}), kExitSuccess) << console.err;
-  EXPECT_EQ(console.prompts, (std::vector<std::string>{"Password: ", "Repeat password: "}));
-  EXPECT_EQ(console.out, "site/a.htm: File is now protected by Kelvara\n");
-  EXPECT_EQ(console.inputRead, 0u);
-
-  // Entries that differ, only in letter case too, or a terminal that ends, change nothing.
   const auto before = files.files;
-  for (const std::deque<std::string>& entries :
-       {std::deque<std::string>{"typed", "Typed"}, {"typed"}, {}}) {
+  for (const std::deque<std::string>& entries : {std::deque<std::string>{"typed"}, {}}) {
     console.entries = entries;
     EXPECT_EQ(Run({"site"}), kExitUsage);
-    EXPECT_EQ(console.out, "");
+    EXPECT_EQ(console.err, "kelvara-cli: no password entered" + kUsageEnd);
     EXPECT_EQ(files.files, before);
   }
-  console.entries = {"a", "b"};
-  Run({"site"});
-  EXPECT_EQ(console.err, "kelvara-cli: the passwords differ; nothing was changed" + kUsageEnd);
-  console.entries = {};
-  Run({"site"});
-  EXPECT_EQ(console.err, "kelvara-cli: no password entered" + kUsageEnd);
+}
+
+// No password is read then, but what the walk could not reach is told.
+TEST_F(CommandLineTest, NoPageFoundIsARefusal) {
+  files.folders.insert({"locked", "locked/in"});
+  tree.unreadable.insert("locked/in");
+  console.input = "pw\n";
+  EXPECT_EQ(Run({"--password-stdin", "locked"}), kExitRefused);
+  EXPECT_EQ(console.out, "locked/in: Folder cannot be read; its pages are left alone.\n");
+  EXPECT_EQ(console.err, "kelvara-cli: no .htm or .html pages found\n");
+  EXPECT_EQ(console.inputRead, 0u);
 }
 
 TEST_F(CommandLineTest, PasswordStdinWinsOverTheTerminal) {
@@ -145,14 +142,18 @@ TEST_F(CommandLineTest, ProgressForLongBatchesOnATerminalOnly) {
   console.errorIsTerminal = true;
   ASSERT_EQ(RunWith("pw\n", {"site"}), kExitSuccess);
   EXPECT_EQ(console.out.find('\r'), std::string::npos);
-  EXPECT_NE(console.err.find("\rkelvara-cli: 0/23 pages"), std::string::npos);
+  // Erased before each outcome line, and drawn again after it.
+  EXPECT_NE(console.err.find("\rkelvara-cli: 0/23 pages\r" + std::string(23, ' ') +
+                             "\r\rkelvara-cli: 1/23 pages"),
+            std::string::npos);
   EXPECT_NE(console.err.find("\rkelvara-cli: 23/23 pages"), std::string::npos);
-  // It ends erased.
-  EXPECT_TRUE(console.err.ends_with(std::string(24, ' ') + "\r")) << console.err;
+  // It ends erased, before the summary.
+  const std::string summary = "23 protected, 0 restored, 0 refused\n";
+  EXPECT_TRUE(console.err.ends_with(std::string(24, ' ') + "\r" + summary)) << console.err;
 
   console.errorIsTerminal = false;
   ASSERT_EQ(RunWith("pw\n", {"site"}), kExitSuccess);
-  EXPECT_EQ(console.err, "");
+  EXPECT_EQ(console.err, "0 protected, 23 restored, 0 refused\n");
 }
 
 TEST_F(CommandLineTest, AnOutcomeThatCannotBeWrittenIsNoSuccess) {

@@ -6,6 +6,9 @@
 // The lines of a protected page that its writer and its reader both depend on.
 namespace kelvara::protected_format {
 
+// The title line of every protected page's fixed head.
+inline constexpr std::string_view kTitleLine = "<title>Kelvara</title>";
+
 // Call lines: the indent, a 16-character lead-in, the hex text, a 3-character tail.
 inline constexpr std::string_view kIndent = "    ";
 inline constexpr std::string_view kTitleCall = "VetrakSetTitle(\"";

@@ -55,5 +55,12 @@ inline constexpr std::string_view kUsageLine =
     "usage: kelvara-cli [--protect | --restore] [--password-stdin] PATH...";
 inline constexpr std::string_view kPasswordPrompt = "Password: ";
 inline constexpr std::string_view kRepeatPrompt = "Repeat password: ";
+inline constexpr std::string_view kPasswordsDifferRetry = "The passwords differ; try again.";
+inline constexpr std::string_view kTryHelp = "Try 'kelvara-cli --help'.";
+// What the folder walk could not reach, each printed after the path it concerns.
+inline constexpr std::string_view kFolderUnreadable =
+    "Folder cannot be read; its pages are left alone.";
+inline constexpr std::string_view kEntryUnreadable = "Cannot be read; left alone.";
+inline constexpr std::string_view kPathTooLong = "Path too long; left alone.";
 
 }  // namespace kelvara

@@ -191,6 +191,12 @@ Outcome RestorePage(const std::string& selectedFile, const PageCipher& cipher, F
     if (!bytes) return OutcomeCode::PageUnreadable;
     PageParts parts;
     if (const Outcome read = ReadProtectedPage(bytes->View(), cipher, parts); read.Refused()) {
+      // Another run may have restored the page since the caller looked:
+      // a page without the protected head is no damaged protected page.
+      if (read == OutcomeCode::PageDamaged &&
+          bytes->View().find(format::kTitleLine) == std::string_view::npos) {
+        return OutcomeCode::NotProtected;
+      }
       return read;
     }
     bytes.reset();  // read whole, and let go before anything is written

@@ -112,7 +112,7 @@ TEST_F(RestorePageTest, RefusesPagesThatEndBeforeALineItWaitsFor) {
     EXPECT_EQ(files.files.at(kPage), damaged);
     EXPECT_FALSE(files.files.contains(kCopy));
   }
-  EXPECT_EQ(Restore(""), kPageDamaged);
+  EXPECT_EQ(Restore(""), kNotProtected);
 }
 
 TEST_F(RestorePageTest, ComparesMarkersWithLetterCase) {

@@ -25,8 +25,13 @@ std::string MemoryFileTree::Canonical(const std::string& path) const {
 
 PathInfo MemoryFileTree::Look(const std::string& path) {
   PathInfo info;
+  if (maxPath != 0 && path.size() > maxPath) return {PathKind::kTooLong, {}};
   const std::string real = Canonical(path);
   if (path.empty() || real.empty()) return info;
+  if (unknown.contains(real)) {
+    info.kind = PathKind::kUnreadable;
+    return info;
+  }
   if (others.contains(real)) {
     info.kind = PathKind::kOther;
   } else if (files_.files.contains(real)) {
@@ -38,6 +43,17 @@ PathInfo MemoryFileTree::Look(const std::string& path) {
   }
   const auto number = numbers_.try_emplace(real, numbers_.size() + 1).first;
   info.identity = {7, number->second};
+  return info;
+}
+
+PathInfo MemoryFileTree::LookInside(const std::string& path) {
+  PathInfo info = Look(path);
+  const std::size_t slash = path.rfind('/');
+  const std::string entry =
+      slash == std::string::npos ? path : Canonical(path.substr(0, slash)) + path.substr(slash);
+  if (info.kind == PathKind::kFolder && files_.links.contains(entry)) {
+    info.kind = PathKind::kFolderLink;
+  }
   return info;
 }
 

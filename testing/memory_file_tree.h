@@ -18,8 +18,11 @@ class MemoryFileTree final : public FileTree {
 
   std::set<std::string> unreadable;  // folders whose listing fails
   std::set<std::string> others;      // paths that are neither file nor folder
+  std::set<std::string> unknown;     // paths whose status cannot be read
+  std::size_t maxPath = 0;           // paths longer than this are too long; 0: no limit
 
   PathInfo Look(const std::string& path) override;
+  PathInfo LookInside(const std::string& path) override;
   bool List(const std::string& folder, std::vector<std::string>& names) override;
   std::string Join(const std::string& folder, const std::string& name) override;
 

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -34,6 +36,8 @@ const std::string kPlain =
     "</body>\r\n</html>\r\n";
 const std::string kUsageLine =
     "usage: kelvara-cli [--protect | --restore] [--password-stdin] PATH...\n";
+const std::string kProtected = "File is now protected by Kelvara";
+const std::string kRestored = "File back to normal (no protection)";
 
 struct Result {
   int exitCode = -1;  // -1 unless the process exited by itself
@@ -70,6 +74,7 @@ void Reap(pid_t pid, Clock::time_point deadline, Result& result) {
 
 // Starts the tool in `cwd` with pipes for its three streams, and in a session
 // of its own, so that it has no terminal even when the tests are run from one.
+// An input of "<FILE" is read from FILE instead.
 Result RunCli(std::vector<std::string> args, const std::string& input, const fs::path& cwd) {
   args.insert(args.begin(), KELVARA_CLI_PATH);
   int in[2], out[2], err[2];
@@ -77,7 +82,7 @@ Result RunCli(std::vector<std::string> args, const std::string& input, const fs:
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::setsid();
-    ::dup2(in[0], 0);
+    ::dup2(input.starts_with('<') ? ::open(input.c_str() + 1, O_RDONLY) : in[0], 0);
     ::dup2(out[1], 1);
     ::dup2(err[1], 2);
     for (const int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
@@ -89,7 +94,7 @@ Result RunCli(std::vector<std::string> args, const std::string& input, const fs:
   for (const int fd : {in[0], out[1], err[1]}) ::close(fd);
   // A tool that never reads its input must not stop the test with SIGPIPE.
   ::signal(SIGPIPE, SIG_IGN);
-  if (!input.empty()) (void)!::write(in[1], input.data(), input.size());
+  if (!input.starts_with('<')) (void)!::write(in[1], input.data(), input.size());
   ::close(in[1]);
 
   Result result;
@@ -224,10 +229,10 @@ class CliProcessTest : public ::testing::Test {
   bool IsProtected(const std::string& name) const {
     return Get(name).find("<title>Kelvara</title>") != std::string::npos;
   }
-  // Every file under the scratch folder with its bytes, to show that nothing changed.
+  // Every file under site/ with its bytes, to show that nothing changed.
   std::map<std::string, std::string> Snapshot() const {
     std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    for (const auto& entry : fs::recursive_directory_iterator(root / "site")) {
       if (entry.is_regular_file())
         files[fs::relative(entry.path(), root).string()] =
             Get(fs::relative(entry.path(), root).string());
@@ -266,225 +271,189 @@ TEST_F(CliProcessTest, ProtectsAndRestoresAPage) {
   EXPECT_TRUE(IsProtected("site/page.htm.protected"));
 }
 
-TEST_F(CliProcessTest, WalksFoldersInOrderAndSkipsTheBackups) {
-  for (const char* page :
-       {"site/index.html", "site/About.HTM", "site/blog/2.htm", "site/blog/1.HtMl"}) {
-    Put(page, kPlain);
-  }
-  Put("site/style.css", "body {}");
-  Put("site/old.htm.bak", kPlain);
-  const std::string walked =
-      "site/About.HTM: %\nsite/blog/1.HtMl: %\nsite/blog/2.htm: %\nsite/index.html: %\n";
-  auto expect = [&](const std::string& text) {
-    std::string lines = walked;
-    for (std::size_t at; (at = lines.find('%')) != std::string::npos;) lines.replace(at, 1, text);
-    return lines;
-  };
-
-  Result result = RunWith("pw\n", {"site"});
-  EXPECT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_EQ(result.out, expect("File is now protected by Kelvara"));
-  EXPECT_EQ(Get("site/style.css"), "body {}");
-  EXPECT_EQ(Get("site/old.htm.bak"), kPlain);
-
-  // The ".original" copies now beside the pages are no pages.
-  result = RunWith("pw\n", {"site/"});
-  EXPECT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_EQ(result.out, expect("File back to normal (no protection)"));
-  // And neither are the ".protected" copies of the restore.
-  result = RunWith("pw\n", {"site"});
-  EXPECT_EQ(result.out, expect("File is now protected by Kelvara"));
-  EXPECT_TRUE(fs::exists(root / "site/blog/1.HtMl.protected"));
-}
-
-TEST_F(CliProcessTest, ForcedModesRefuseTheOtherKindOfPage) {
-  Put("a.htm", kPlain);
-  Put("b.htm", kPlain);
-  ASSERT_EQ(RunWith("pw\n", {"a.htm"}).exitCode, 0);
-  const std::string protectedA = Get("a.htm");
-
-  Result result = RunWith("pw\n", {"--protect", "a.htm", "b.htm"});
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(
-      result.out,
-      "a.htm: File is already protected by Kelvara.\nb.htm: File is now protected by Kelvara\n");
-  EXPECT_EQ(Get("a.htm"), protectedA);
-
-  Put("c.htm", kPlain);
-  result = RunWith("pw\n", {"c.htm", "--restore", "a.htm"});
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(
-      result.out,
-      "c.htm: File is not protected by Kelvara.\na.htm: File back to normal (no protection)\n");
-  EXPECT_EQ(Get("c.htm"), kPlain);
-  EXPECT_FALSE(fs::exists(root / "c.htm.original"));
-}
-
-TEST_F(CliProcessTest, RefusalsOfTheCoreGiveExitStatusOne) {
-  Put("headless.htm", "<html><body>x</body></html>");
-  Put("fine.htm", kPlain);
-  const Result result = RunWith("pw\n", {"headless.htm", "fine.htm"});
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(
-      result.out,
-      "headless.htm: <HEAD> </HEAD> tags missing.\nfine.htm: File is now protected by Kelvara\n");
-}
-
-TEST_F(CliProcessTest, UsageErrorsChangeNothingAndExitWithTwo) {
+// The tool's answers and exit status, row by row. The rows run in order on
+// one tree: a page that one row protects, a later one restores.
+TEST_F(CliProcessTest, AnswersAndExitStatus) {
   Put("site/a.htm", kPlain);
-  struct Case {
+  Put("site/b/c.HTML", kPlain);
+  Put("site/old.htm.bak", kPlain);
+  fs::create_symlink("a.htm", root / "site/link.htm");
+  fs::create_hard_link(root / "site/a.htm", root / "hard.htm");
+  Put("headless.htm", "<html><body>x</body></html>");
+  Put("plain.htm", kPlain);
+  Put("empty/readme.txt", "x");
+  std::string many;
+  for (int i = 100; i < 125; ++i) {
+    Put("many/p" + std::to_string(i) + ".htm", kPlain);
+    many += "many/p" + std::to_string(i) + ".htm: " + kProtected + "\n";
+  }
+  // A name with a line break in it, and a link that leads back up the tree.
+  Put("odd/new\nline.htm", kPlain);
+  fs::create_directory_symlink("..", root / "odd/up");
+  // A tree deeper than a path can name: the first entry past the limit is
+  // reported, and the page at the bottom is out of reach.
+  const std::string name(200, 'd');
+  std::string beyond = "deep";
+  fs::create_directory(root / beyond);
+  int folder = ::open((root / beyond).c_str(), O_DIRECTORY);
+  for (; beyond.size() < PATH_MAX; beyond += "/" + name) {
+    ::mkdirat(folder, name.c_str(), 0755);
+    const int inner = ::openat(folder, name.c_str(), O_DIRECTORY);
+    ::close(folder);
+    folder = inner;
+  }
+  ::close(::openat(folder, "x.htm", O_WRONLY | O_CREAT, 0644));
+  ::close(folder);
+
+  const std::string pw = "pw\n";
+  const std::string tooLong = "the password on standard input is longer than 4096 bytes";
+  auto usage = [](const std::string& message) {
+    return "kelvara-cli: " + message + "\n" + kUsageLine + "Try 'kelvara-cli --help'.\n";
+  };
+  const struct {
     std::vector<std::string> args;
     std::string input;
-    std::string message;
-  };
-  const std::vector<Case> cases = {
-      {{"--password-stdin", "--bogus", "site"}, "pw\n", "unknown option '--bogus'"},
-      {{"--password-stdin", "--protect", "--restore", "site"},
-       "pw\n",
-       "--protect and --restore cannot be used together"},
-      {{"--password-stdin"}, "pw\n", "no PATH given"},
-      {{"--password-stdin", "site", "missing.htm"}, "pw\n", "missing.htm: no such file or folder"},
-      {{"--password-stdin", "site"}, "", "no password on standard input"},
+    int exitCode;
+    std::string out;
+    std::string err;
+  } rows[] = {
+      // clang-format off
+      {{"--password-stdin", "--protet", "site"}, pw, 2, "",
+       usage("unknown option '--protet'; did you mean '--protect'?")},
+      {{"--restor", "site"}, pw, 2, "", usage("unknown option '--restor'; did you mean '--restore'?")},
+      {{"site", "--password-stdn"}, pw, 2, "",
+       usage("unknown option '--password-stdn'; did you mean '--password-stdin'?")},
+      {{"--password-stdin", "--protect", "--restore", "site"}, pw, 2, "",
+       usage("--protect and --restore cannot be used together")},
+      {{"--password-stdin"}, pw, 2, "", usage("no PATH given")},
+      {{"--password-stdin", "site", "missing.htm"}, pw, 2, "", usage("missing.htm: no such file or folder")},
+      {{"--password-stdin", "site"}, "", 2, "", usage("no password on standard input")},
       // With no terminal the tool must not wait, not even with input at hand.
-      {{"site"}, "pw\n", "no terminal to ask the password on; use --password-stdin"},
-      {{"site"}, "", "no terminal to ask the password on; use --password-stdin"},
-      {{"--password-stdin", "site"},
-       "\xE5\xAF\x86\n",
-       "the password holds U+5BC6 (\xE5\xAF\x86), a character that Windows-1252 lacks"},
+      {{"site"}, pw, 2, "", usage("no terminal to ask the password on; use --password-stdin")},
+      {{"--password-stdin", "site"}, "\xE5\xAF\x86\n", 2, "",
+       usage("the password holds U+5BC6 (\xE5\xAF\x86), a character that Windows-1252 lacks")},
+      {{"--password-stdin", "site"}, std::string(4097, 'x') + "\n", 2, "", usage(tooLong)},
+      {{"--password-stdin", "site"}, "</dev/zero", 2, "", usage(tooLong)},
+      {{"--password-stdin", "empty"}, pw, 1, "", "kelvara-cli: no .htm or .html pages found\n"},
+      {{"--version"}, "", 0, "kelvara-cli " KELVARA_VERSION "\n", ""},
+      // A page named many ways is run once: its identity is taken before its
+      // rewrite gives it a new one.
+      {{"--password-stdin", "site/a.htm", "./site/a.htm", "site//a.htm", "site/../site/a.htm", "site",
+        "hard.htm", "site/link.htm"}, pw, 0,
+       "site/a.htm: " + kProtected + "\nsite/b/c.HTML: " + kProtected + "\n",
+       "2 protected, 0 restored, 0 refused\n"},
+      // One page has no summary.
+      {{"--password-stdin", "--protect", "site/a.htm"}, pw, 1,
+       "site/a.htm: File is already protected by Kelvara.\n", ""},
+      // The backups beside the pages are no pages.
+      {{"--password-stdin", "--restore", "site/", "plain.htm"}, "pw\r\n", 1,
+       "site/a.htm: " + kRestored + "\nsite/b/c.HTML: " + kRestored +
+       "\nplain.htm: File is not protected by Kelvara.\n",
+       "0 protected, 2 restored, 1 refused\n"},
+      {{"--password-stdin", "site", "headless.htm"}, pw, 1,
+       "site/a.htm: " + kProtected + "\nsite/b/c.HTML: " + kProtected +
+       "\nheadless.htm: <HEAD> </HEAD> tags missing.\n",
+       "2 protected, 0 restored, 1 refused\n"},
+      // No progress counter without a terminal.
+      {{"--password-stdin", "many"}, pw, 0, many, "25 protected, 0 restored, 0 refused\n"},
+      {{"--password-stdin", "odd", "deep"}, pw, 1,
+       "odd/new\\nline.htm: " + kProtected + "\n" + beyond + ": Path too long; left alone.\n",
+       "1 protected, 0 restored, 1 refused\n"},
+      // clang-format on
   };
   const auto before = Snapshot();
-  for (const Case& c : cases) {
-    const Result result = Run(c.args, c.input);
-    EXPECT_FALSE(result.timedOut) << c.message;
-    EXPECT_EQ(result.exitCode, 2) << c.message;
-    EXPECT_EQ(result.err, "kelvara-cli: " + c.message + "\n" + kUsageLine);
-    EXPECT_EQ(result.out, "");
+  for (const auto& row : rows) {
+    const Result result = Run(row.args, row.input);
+    const std::string what = row.args.back() + " " + std::to_string(row.input.size());
+    EXPECT_FALSE(result.timedOut) << what;
+    EXPECT_EQ(result.exitCode, row.exitCode) << what;
+    EXPECT_EQ(result.out, row.out) << what;
+    EXPECT_EQ(result.err, row.err) << what;
+    if (row.exitCode == 2) {
+      EXPECT_EQ(Snapshot(), before) << what;
+    }
   }
-  EXPECT_EQ(Snapshot(), before);
+  const Result help = Run({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_EQ(help.out.rfind(kUsageLine, 0), 0u);
+  EXPECT_NE(help.out.find("(at most 4096 bytes)"), std::string::npos);
 }
 
-TEST_F(CliProcessTest, HelpAndVersionGoToStandardOutput) {
-  Result result = Run({"--help"});
-  EXPECT_EQ(result.exitCode, 0);
-  EXPECT_EQ(result.out.rfind(kUsageLine, 0), 0u);
-  EXPECT_NE(result.out.find("--password-stdin"), std::string::npos);
-  result = Run({"--version"});
-  EXPECT_EQ(result.exitCode, 0);
-  EXPECT_EQ(result.out, "kelvara-cli " KELVARA_VERSION "\n");
-}
-
-TEST_F(CliProcessTest, AnEmptyPasswordDoesNotProtect) {
+// Not UTF-8, a password is used byte for byte, blanks at either end
+// included; UTF-8 becomes Windows-1252. An empty one protects nothing.
+TEST_F(CliProcessTest, PasswordsAreTakenAsBytesOrAsWindows1252) {
   Put("a.htm", kPlain);
-  const Result result = RunWith("\n", {"a.htm"});
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.out, "a.htm: Empty password; file unchanged.\n");
+  EXPECT_EQ(RunWith("\n", {"a.htm"}).out, "a.htm: Empty password; file unchanged.\n");
   EXPECT_EQ(Get("a.htm"), kPlain);
-}
-
-TEST_F(CliProcessTest, PasswordWithSpacesAndHighBytesIsTakenAsIs) {
-  Put("a.htm", kPlain);
-  // Not UTF-8, so byte for byte; blanks at either end belong to it.
-  const std::string password = " two words \xE9\xFF\x80 ";
-  ASSERT_EQ(RunWith(password + "\n", {"a.htm"}).exitCode, 0);
-  const PageCipher cipher(password);
-  EXPECT_NE(Get("a.htm").find("VetrakSetTitle(\"" + cipher.EncodeHex("Home") + "\");"),
-            std::string::npos);
-  const Result result = RunWith(password + "\n", {"a.htm"});
-  EXPECT_EQ(result.exitCode, 0);
-  EXPECT_NE(Get("a.htm").find("<title>Home</title>"), std::string::npos);
-}
-
-TEST_F(CliProcessTest, Utf8PasswordBecomesWindows1252) {
-  Put("a.htm", kPlain);
-  ASSERT_EQ(RunWith("gr\xC3\xBC\xC3\x9F \xE2\x82\xAC\n", {"a.htm"}).exitCode, 0);  // "grüß €"
-  const PageCipher cipher("gr\xFC\xDF \x80");
-  EXPECT_NE(Get("a.htm").find("VetrakSetTitle(\"" + cipher.EncodeHex("Home") + "\");"),
-            std::string::npos);
-}
-
-// The page's identity is taken before anything is rewritten: a rewrite gives
-// the page a new inode, and a later spelling of it must not be taken for
-// another page and be restored again right away.
-TEST_F(CliProcessTest, APageNamedTwiceIsRunOnceEvenAfterItsRewrite) {
-  Put("d/a.htm", kPlain);
-  Put("d/b.htm", kPlain);
-  fs::create_symlink("a.htm", root / "d/link.htm");
-  fs::create_hard_link(root / "d/a.htm", root / "hard.htm");
-  const Result result = RunWith(
-      "pw\n", {"d/a.htm", "./d/a.htm", "d//a.htm", "d/../d/a.htm", "d", "hard.htm", "d/link.htm"});
-  EXPECT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_EQ(
-      result.out,
-      "d/a.htm: File is now protected by Kelvara\nd/b.htm: File is now protected by Kelvara\n");
-  EXPECT_TRUE(IsProtected("d/a.htm"));
-  EXPECT_EQ(Get("d/a.htm.original"), kPlain);
-}
-
-TEST_F(CliProcessTest, AFolderWithoutPagesSaysSo) {
-  Put("empty/readme.txt", "x");
-  const Result result = Run({"--password-stdin", "empty"}, "pw\n");
-  EXPECT_EQ(result.exitCode, 0);
-  EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, "kelvara-cli: no .htm or .html pages found\n");
-}
-
-TEST_F(CliProcessTest, NoProgressWhenStandardErrorIsNoTerminal) {
-  for (int i = 0; i < 25; ++i) Put("many/p" + std::to_string(i) + ".htm", kPlain);
-  const Result result = RunWith("pw\n", {"many"});
-  EXPECT_EQ(result.exitCode, 0);
-  EXPECT_EQ(result.err, "");
+  const std::pair<std::string, std::string> rows[] = {
+      {" two words \xE9\xFF\x80 \n", " two words \xE9\xFF\x80 "},
+      {"gr\xC3\xBC\xC3\x9F \xE2\x82\xAC\n", "gr\xFC\xDF \x80"},  // "grüß €"
+  };
+  for (const auto& [line, key] : rows) {
+    Put("a.htm", kPlain);
+    ASSERT_EQ(RunWith(line, {"a.htm"}).exitCode, 0) << key;
+    EXPECT_NE(Get("a.htm").find("VetrakSetTitle(\"" + PageCipher(key).EncodeHex("Home") + "\");"),
+              std::string::npos)
+        << key;
+    EXPECT_EQ(RunWith(line, {"a.htm"}).out, "a.htm: " + kRestored + "\n") << key;
+    EXPECT_NE(Get("a.htm").find("Hello, world"), std::string::npos) << key;
+  }
 }
 
 class CliTerminalTest : public CliProcessTest {};
 
-TEST_F(CliTerminalTest, AsksTwiceWithoutEcho) {
+// Each typed entry answers the next prompt; the prompts reach the terminal
+// itself, standard error being a file. The rows run in order on one tree.
+TEST_F(CliTerminalTest, AsksOnceToRestoreTwiceToProtectAndAgainAfterAMismatch) {
   Put("a.htm", kPlain);
-  PtySession session({"a.htm"}, root);
-  ASSERT_TRUE(session.Started());
-  ASSERT_TRUE(session.WaitFor("Password: ")) << session.seen;
-  session.Type("hidden words\r");
-  ASSERT_TRUE(session.WaitFor("Repeat password: ")) << session.seen;
-  session.Type("hidden words\r");
-  const Result result = session.Finish();
-  EXPECT_EQ(result.exitCode, 0) << result.out;
-  EXPECT_EQ(result.out.find("hidden"), std::string::npos) << "echoed: " << result.out;
-  EXPECT_NE(result.out.find("a.htm: File is now protected by Kelvara"), std::string::npos)
-      << result.out;
-  EXPECT_TRUE(session.EchoIsOn());
-  const PageCipher cipher("hidden words");
-  EXPECT_NE(Get("a.htm").find("VetrakSetTitle(\"" + cipher.EncodeHex("Home") + "\");"),
-            std::string::npos);
-}
-
-TEST_F(CliTerminalTest, PromptsReachTheTerminalWithStandardErrorRedirected) {
-  Put("a.htm", kPlain);
-  PtySession session({"a.htm"}, root, {}, {}, root / "err.txt");
-  ASSERT_TRUE(session.Started());
-  ASSERT_TRUE(session.WaitFor("Password: ")) << session.seen;
-  session.Type("pw\r");
-  ASSERT_TRUE(session.WaitFor("Repeat password: ")) << session.seen;
-  session.Type("pw\r");
-  EXPECT_EQ(session.Finish().exitCode, 0);
-  EXPECT_EQ(Get("err.txt"), "");
-}
-
-TEST_F(CliTerminalTest, DifferentEntriesChangeNothing) {
-  Put("a.htm", kPlain);
-  PtySession session({"a.htm"}, root);
-  ASSERT_TRUE(session.Started());
-  ASSERT_TRUE(session.WaitFor("Password: ")) << session.seen;
-  session.Type("first\r");
-  ASSERT_TRUE(session.WaitFor("Repeat password: ")) << session.seen;
-  session.Type("First\r");
-  const Result result = session.Finish();
-  EXPECT_EQ(result.exitCode, 2) << result.out;
-  EXPECT_NE(result.out.find("kelvara-cli: the passwords differ; nothing was changed"),
-            std::string::npos)
-      << result.out;
-  EXPECT_EQ(result.out.find("irst"), std::string::npos) << "echoed: " << result.out;
-  EXPECT_TRUE(session.EchoIsOn());
-  EXPECT_EQ(Get("a.htm"), kPlain);
-  EXPECT_FALSE(fs::exists(root / "a.htm.original"));
+  Put("b.htm", kPlain);
+  const struct {
+    std::vector<std::string> args;
+    std::vector<std::string> typed;
+    std::size_t repeats;  // how many of the prompts ask to repeat the password
+    int exitCode;
+    std::string shown;
+    std::string key;  // a.htm's password afterwards, when protected
+  } rows[] = {
+      // clang-format off
+      {{"a.htm"}, {"hidden words", "hidden words"}, 1, 0, "a.htm: " + kProtected, "hidden words"},
+      {{"a.htm"}, {"hidden words"}, 0, 0, "a.htm: " + kRestored, ""},
+      {{"--protect", "a.htm"}, {"first", "First", "s3cret", "s3cret"}, 2, 0,
+       "The passwords differ; try again.", "s3cret"},
+      // One page is protected, the other is not.
+      {{"a.htm", "b.htm"}, {"1st", "2nd", "3rd", "4th", "5th", "6th"}, 3, 2,
+       "kelvara-cli: the passwords differ; nothing was changed", "s3cret"},
+      {{"--restore", "b.htm", "a.htm"}, {"s3cret"}, 0, 1, "a.htm: " + kRestored, ""},
+      // clang-format on
+  };
+  for (const auto& row : rows) {
+    PtySession session(row.args, root, {}, {}, root / "err.txt");
+    ASSERT_TRUE(session.Started());
+    for (const std::string& entry : row.typed) {
+      ASSERT_TRUE(session.WaitFor("assword: ")) << session.seen;
+      session.Type(entry + "\r");
+    }
+    const Result result = session.Finish();
+    const std::string err = Get("err.txt");
+    auto count = [&](std::string_view text) {
+      std::size_t n = 0;
+      for (std::size_t at = 0; (at = result.out.find(text, at)) != std::string::npos; ++at) ++n;
+      return n;
+    };
+    EXPECT_EQ(err.find("assword: "), std::string::npos) << err;
+    EXPECT_EQ(result.exitCode, row.exitCode) << result.out;
+    EXPECT_EQ(count("Password: "), row.typed.size() - row.repeats) << result.out;
+    EXPECT_EQ(count("Repeat password: "), row.repeats) << result.out;
+    EXPECT_NE((result.out + err).find(row.shown), std::string::npos) << result.out << err;
+    for (const std::string& entry : row.typed) EXPECT_EQ(count(entry), 0u) << "echoed " << entry;
+    EXPECT_TRUE(session.EchoIsOn());
+    if (!row.key.empty()) {
+      EXPECT_NE(Get("a.htm").find("VetrakSetTitle(\"" + PageCipher(row.key).EncodeHex("Home")),
+                std::string::npos);
+    }
+  }
+  EXPECT_EQ(Get("b.htm"), kPlain);
+  EXPECT_FALSE(fs::exists(root / "b.htm.original"));
 }
 
 TEST_F(CliTerminalTest, InterruptedAtThePromptTheEchoComesBack) {
@@ -510,7 +479,8 @@ TEST_F(CliTerminalTest, ProgressOverwritesItselfOnStandardErrorOnly) {
   EXPECT_EQ(result.exitCode, 0) << result.out;
   EXPECT_NE(result.out.find("\rkelvara-cli: 1/25 pages"), std::string::npos) << result.out;
   EXPECT_NE(result.out.find("\rkelvara-cli: 25/25 pages"), std::string::npos) << result.out;
-  EXPECT_TRUE(result.out.ends_with("\r")) << "the counter is erased at the end";
+  // The counter is erased before the summary.
+  EXPECT_TRUE(result.out.ends_with("\r25 protected, 0 restored, 0 refused\r\n")) << result.out;
   const std::string out = Get("out.txt");
   EXPECT_EQ(out.find('\r'), std::string::npos);
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 25);

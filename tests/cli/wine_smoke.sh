@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Smoke test of kelvara-cli.exe under Wine: a page protected and restored with
-# the password on standard input, a folder walk that skips the backups, a
-# forced mode's refusal and the exit status of usage errors.
+# the password on standard input, a folder walk that skips the backups and
+# the links to folders, a forced mode's refusal and the exit status of usage
+# errors.
 #
 #   wine_smoke.sh WINE_RUN KELVARA_CLI_EXE
 set -u
@@ -35,11 +36,15 @@ page=$'<html>\r\n<head>\r\n<title>Home</title>\r\n</head>\r\n<body>\r\nHello\r\n
 printf '%s' "$page" > site/a.htm
 printf '%s' "$page" > site/sub/B.HTML
 printf '%s' "$page" > top.htm
+# Wine shows a link to a folder as a reparse point, which the walk does not follow.
+mkdir other
+printf '%s' "$page" > other/o.htm
+ln -s ../other site/out
 
 cli $'pass word\n' --password-stdin site top.htm
 check "protect status" 0 "$status"
 check "protect output" $'site\\a.htm: File is now protected by Kelvara\nsite\\sub\\B.HTML: File is now protected by Kelvara\ntop.htm: File is now protected by Kelvara' "$out"
-check "protect stderr" "" "$err"
+check "protect stderr" "3 protected, 0 restored, 0 refused" "$err"
 grep -q '<title>Kelvara</title>' site/a.htm || fail "site/a.htm is not protected"
 cmp -s site/a.htm.original <(printf '%s' "$page") || fail "site/a.htm.original is not the plain page"
 
@@ -55,7 +60,7 @@ check "forced restore output" "site/a.htm: File is not protected by Kelvara." "$
 
 cli $'pw\n' --password-stdin site/missing.htm
 check "missing path status" 2 "$status"
-check "missing path stderr" $'kelvara-cli: site/missing.htm: no such file or folder\nusage: kelvara-cli [--protect | --restore] [--password-stdin] PATH...' "$err"
+check "missing path stderr" $'kelvara-cli: site/missing.htm: no such file or folder\nusage: kelvara-cli [--protect | --restore] [--password-stdin] PATH...\nTry \'kelvara-cli --help\'.' "$err"
 
 cli "" site/a.htm
 check "no terminal status" 2 "$status"
