@@ -87,12 +87,6 @@ TEST_F(PosixFileSystemTest, OddNamesAreRefusedWithoutHarm) {
   std::unique_ptr<FileLock> lock;
   EXPECT_EQ(files.Lock(PathOf("pipe.htm"), lock), FileStatus::NotAFile);
   EXPECT_EQ(files.Read(PathOf("pipe.htm")), nullptr);
-  // A link at the page's name has its target replaced.
-  Put("real.htm", "old");
-  fs::create_symlink(folder / "real.htm", folder / "link.htm");
-  ASSERT_EQ(Rewrite("link.htm", "link.htm.original"), OutcomeCode::Done);
-  EXPECT_TRUE(S_ISLNK(StatOf("link.htm").st_mode));
-  EXPECT_EQ(Get("real.htm"), "protected");
   EXPECT_EQ(Temporaries(), 0);
 }
 

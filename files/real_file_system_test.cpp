@@ -77,6 +77,20 @@ TEST_F(RealFileSystemTest, RefusalsLeaveEverythingAsItWas) {
   EXPECT_EQ(Temporaries(), 0);
 }
 
+// The link stays a link and its target gets the new page, on Windows too.
+TEST_F(RealFileSystemTest, ALinkedPageHasItsTargetReplaced) {
+  RealFileSystem files;
+  Put("real.htm", "old");
+  std::error_code error;
+  fs::create_symlink(folder / "real.htm", folder / "link.htm", error);
+  if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
+  ASSERT_EQ(Rewrite(files, PathOf("link.htm"), PathOf("link.htm.original"), "new"),
+            OutcomeCode::Done);
+  EXPECT_TRUE(fs::is_symlink(folder / "link.htm"));
+  EXPECT_EQ(Get("real.htm"), "new");
+  EXPECT_EQ(Get("link.htm.original"), "old");
+}
+
 TEST_F(RealFileSystemTest, OneRunAtATimeHoldsAPage) {
   RealFileSystem files;
   Put("page.htm", "page");

@@ -166,8 +166,29 @@ bool RealFileSystem::IsReadOnly(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
+// A symbolic link's target, so that the link stays a link and the page it
+// names is replaced; ReplaceFileA on the link itself would turn it into a
+// file. The file's own final name is asked for every path: Wine does not
+// mark a link to a file as a reparse point.
 std::string RealFileSystem::ResolveLink(const std::string& path) {
-  return path;
+  const HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return path;
+  std::string target(MAX_PATH, '\0');
+  DWORD size = 0;
+  for (;;) {
+    size = GetFinalPathNameByHandleA(file, target.data(), static_cast<DWORD>(target.size()),
+                                     FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (size < target.size()) break;
+    target.resize(size + 1);
+  }
+  CloseHandle(file);
+  if (size == 0) return path;
+  target.resize(size);
+  // The name comes back in its long form; the ANSI calls take the usual one.
+  if (target.starts_with("\\\\?\\UNC\\")) return target.replace(0, 8, "\\\\");
+  if (target.starts_with("\\\\?\\")) return target.substr(4);
+  return target;
 }
 
 FileStatus RealFileSystem::Lock(const std::string& path, std::unique_ptr<FileLock>& lock) {

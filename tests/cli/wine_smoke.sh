@@ -58,6 +58,15 @@ cli $'pw\n' --password-stdin --restore site/a.htm
 check "forced restore status" 1 "$status"
 check "forced restore output" "site/a.htm: File is not protected by Kelvara." "$out"
 
+# A link to a page stays a link, and the page it names is protected.
+printf '%s' "$page" > real.htm
+ln -s real.htm link.htm
+cli $'pw\n' --password-stdin link.htm
+check "link status" 0 "$status"
+[[ -L link.htm ]] || fail "link.htm is no longer a link"
+grep -q '<title>Kelvara</title>' real.htm || fail "real.htm, the link's target, is not protected"
+cmp -s link.htm.original <(printf '%s' "$page") || fail "link.htm.original is not the plain page"
+
 cli $'pw\n' --password-stdin site/missing.htm
 check "missing path status" 2 "$status"
 check "missing path stderr" $'kelvara-cli: site/missing.htm: no such file or folder\nusage: kelvara-cli [--protect | --restore] [--password-stdin] PATH...\nTry \'kelvara-cli --help\'.' "$err"
