@@ -52,6 +52,11 @@ class FileTree {
   virtual bool List(const std::string& folder, std::vector<std::string>& names) = 0;
   // The path of `name` inside `folder`, with the platform's separator.
   virtual std::string Join(const std::string& folder, const std::string& name) = 0;
+  // The path in full, links followed, as far as it exists; the same for
+  // every spelling of one place.
+  virtual std::string Canonical(const std::string& path) = 0;
+  // Makes the folder and any missing folder above it; false when it cannot.
+  virtual bool MakeFolders(const std::string& path) = 0;
 };
 
 class RealFileTree final : public FileTree {
@@ -60,6 +65,8 @@ class RealFileTree final : public FileTree {
   PathInfo LookInside(const std::string& path) override;
   bool List(const std::string& folder, std::vector<std::string>& names) override;
   std::string Join(const std::string& folder, const std::string& name) override;
+  std::string Canonical(const std::string& path) override;
+  bool MakeFolders(const std::string& path) override;
 };
 
 }  // namespace kelvara::cli

@@ -7,8 +7,8 @@
 namespace kelvara::cli {
 namespace {
 
-constexpr std::string_view kLongOptions[] = {"--protect", "--restore", "--password-stdin", "--help",
-                                             "--version"};
+constexpr std::string_view kLongOptions[] = {"--protect", "--restore", "--password-stdin",
+                                             "--output",  "--help",    "--version"};
 
 // How many single-byte insertions, deletions and substitutions turn `a` into `b`.
 std::size_t EditDistance(std::string_view a, std::string_view b) {
@@ -55,8 +55,12 @@ Options ParseOptions(const std::vector<std::string>& args) {
   bool sawProtect = false;
   bool sawRestore = false;
   bool onlyPaths = false;
+  bool outputNext = false;
   for (const std::string& arg : args) {
-    if (onlyPaths || arg.size() < 2 || arg.front() != '-') {
+    if (outputNext) {
+      options.output = arg;
+      outputNext = false;
+    } else if (onlyPaths || arg.size() < 2 || arg.front() != '-') {
       // A lone "-" is a path too: the tool never reads pages from standard input.
       options.paths.push_back(arg);
     } else if (arg == "--") {
@@ -67,6 +71,10 @@ Options ParseOptions(const std::vector<std::string>& args) {
       sawRestore = true;
     } else if (arg == "--password-stdin") {
       options.passwordStdin = true;
+    } else if (arg == "--output") {
+      outputNext = true;
+    } else if (arg.starts_with("--output=")) {
+      options.output = arg.substr(9);
     } else if (arg == "--help" || arg == "-h") {
       options.help = true;
     } else if (arg == "--version") {
@@ -86,6 +94,9 @@ Options ParseOptions(const std::vector<std::string>& args) {
   if (!options.error.empty()) return options;
   if (sawProtect && sawRestore) {
     options.error = "--protect and --restore cannot be used together";
+  } else if (outputNext || (options.output.empty() && std::find(args.begin(), args.end(),
+                                                                  "--output=") != args.end())) {
+    options.error = "--output needs a folder";
   } else if (options.paths.empty()) {
     options.error = "no PATH given";
   }
@@ -107,6 +118,8 @@ std::string HelpText() {
       "  --restore         only restore; a page not protected is refused\n"
       "  --password-stdin  read the password from the first line of standard input\n"
       "                    (at most 4096 bytes) instead of asking on the terminal\n"
+      "  --output DIR      write the pages under DIR, as they lie under the folders\n"
+      "                    named, and leave the pages themselves and their backups alone\n"
       "  -h, --help        show this help and exit\n"
       "  --version         show the version and exit\n"
       "  --                treat every later argument as a PATH\n"

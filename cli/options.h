@@ -16,6 +16,8 @@ struct Options {
   bool passwordStdin = false;
   bool help = false;
   bool version = false;
+  // Where the pages are written instead of in place; empty for in place.
+  std::string output;
   std::vector<std::string> paths;
   // Empty when the arguments make sense; otherwise what is wrong with them.
   std::string error;

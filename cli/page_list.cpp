@@ -29,11 +29,11 @@ class PageCollector {
         list_.errors.push_back({path, "path too long"});
         break;
       case PathKind::kFile:
-        AddPage(path, info.identity);
+        AddPage(path, info.identity, BaseName(path));
         break;
       case PathKind::kFolder:
       case PathKind::kFolderLink:
-        Walk(path, info.identity, true);
+        Walk(path, info.identity, true, {});
         break;
     }
   }
@@ -41,11 +41,19 @@ class PageCollector {
   PageList Take() { return std::move(list_); }
 
  private:
-  void AddPage(const std::string& path, const FileIdentity& identity) {
-    if (pageIdentities_.insert(identity).second) list_.entries.push_back({path, {}});
+  void AddPage(const std::string& path, const FileIdentity& identity, std::string relative) {
+    if (pageIdentities_.insert(identity).second) {
+      list_.entries.push_back({path, {}, std::move(relative)});
+    }
   }
 
-  void Walk(const std::string& folder, const FileIdentity& identity, bool named) {
+  static std::string BaseName(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+  }
+
+  void Walk(const std::string& folder, const FileIdentity& identity, bool named,
+            const std::string& relative) {
     // A folder named twice, or inside another one named, is walked once.
     if (!folderIdentities_.insert(identity).second) return;
     std::vector<std::string> names;
@@ -60,13 +68,14 @@ class PageCollector {
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
       const std::string path = tree_.Join(folder, name);
+      const std::string inside = relative.empty() ? name : tree_.Join(relative, name);
       const PathInfo info = tree_.LookInside(path);
       switch (info.kind) {
         case PathKind::kFolder:
-          Walk(path, info.identity, false);
+          Walk(path, info.identity, false, inside);
           break;
         case PathKind::kFile:
-          if (IsPageName(name)) AddPage(path, info.identity);
+          if (IsPageName(name)) AddPage(path, info.identity, inside);
           break;
         // What it is cannot be told, so it may be a page or hold some.
         case PathKind::kUnreadable:
@@ -101,6 +110,28 @@ PageList CollectPages(const std::vector<std::string>& paths, FileTree& tree) {
   PageCollector collector(tree);
   for (const std::string& path : paths) collector.AddPath(path);
   return collector.Take();
+}
+
+std::string_view OutputFor(const PathNote& page, const std::vector<std::string>& named,
+                           const std::string& output, FileTree& tree, std::string& written) {
+  const std::string outputFolder = tree.Canonical(output);
+  for (const std::string& path : named) {
+    if (tree.Look(path).kind != PathKind::kFolder) continue;
+    const std::string folder = tree.Canonical(path);
+    if (outputFolder == folder || outputFolder.starts_with(tree.Join(folder, ""))) {
+      return kOutputInsideSource;
+    }
+  }
+  written = tree.Join(output, page.relative);
+  const std::size_t slash = written.find_last_of("/\\");
+  if (slash != std::string::npos && !tree.MakeFolders(written.substr(0, slash))) {
+    return kOutputFolderFailed;
+  }
+  const PathInfo there = tree.Look(written);
+  if (there.kind == PathKind::kFile && there.identity == tree.Look(page.path).identity) {
+    return kOutputIsSource;
+  }
+  return {};
 }
 
 }  // namespace kelvara::cli

@@ -16,6 +16,9 @@ bool IsPageName(std::string_view name);
 struct PathNote {
   std::string path;
   std::string_view text;
+  // Where a page lies under the folder named (its name alone when it was
+  // named itself): where it goes under an output folder.
+  std::string relative = {};
 };
 
 struct PageList {
@@ -34,5 +37,12 @@ struct PageList {
 // once; the identities are all taken here, before any page is rewritten,
 // since a rewrite gives a page a new identity.
 PageList CollectPages(const std::vector<std::string>& paths, FileTree& tree);
+
+// Where a page goes under `output`, or the reason it cannot go there: the
+// output folder inside a folder being read (its pages would be read as new
+// ones the next time), or an output that is the page itself. The folder is
+// made when it is missing.
+std::string_view OutputFor(const PathNote& page, const std::vector<std::string>& named,
+                           const std::string& output, FileTree& tree, std::string& written);
 
 }  // namespace kelvara::cli

@@ -8,7 +8,8 @@
 namespace kelvara::cli {
 
 Outcome RunPage(const std::string& path, Mode mode, const PageCipher& cipher,
-                    TagScanner& scanner, FileSystem& files, RandomSource& random) {
+                    TagScanner& scanner, FileSystem& files, RandomSource& random,
+                const std::string& output) {
   bool isProtected = false;
   try {
     isProtected = IsProtectedPage(scanner, path);
@@ -18,7 +19,8 @@ Outcome RunPage(const std::string& path, Mode mode, const PageCipher& cipher,
   }
   if (mode == Mode::kProtect && isProtected) return OutcomeCode::AlreadyProtected;
   if (mode == Mode::kRestore && !isProtected) return OutcomeCode::NotProtected;
-  return isProtected ? RestorePage(path, cipher, files) : ProtectPage(path, cipher, scanner, files, random);
+  return isProtected ? RestorePage(path, cipher, files, output)
+                     : ProtectPage(path, cipher, scanner, files, random, output);
 }
 
 }  // namespace kelvara::cli

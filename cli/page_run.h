@@ -15,9 +15,9 @@ namespace kelvara::cli {
 // Protects or restores one page, deciding as the desktop program does: a
 // page titled exactly "Kelvara" is restored, any other is protected, unless
 // `mode` insists on one way and refuses the other kind of page untouched.
-// The scanner starts afresh on every page, so a page rewritten earlier in
-// the run is never judged by its old text.
+// With an `output` path the page is written there, and left as it is.
 Outcome RunPage(const std::string& path, Mode mode, const PageCipher& cipher,
-                    TagScanner& scanner, FileSystem& files, RandomSource& random);
+                TagScanner& scanner, FileSystem& files, RandomSource& random,
+                const std::string& output = {});
 
 }  // namespace kelvara::cli

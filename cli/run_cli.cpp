@@ -127,8 +127,13 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileT
   std::size_t done = 0;
   progress.Show(done);
   for (PathNote& entry : list.entries) {
+    std::string written;
+    if (entry.text.empty() && !options.output.empty()) {
+      entry.text = OutputFor(entry, options.paths, options.output, tree, written);
+    }
     if (entry.text.empty()) {
-      const Outcome outcome = RunPage(entry.path, options.mode, cipher, scanner, files, random);
+      const Outcome outcome =
+          RunPage(entry.path, options.mode, cipher, scanner, files, random, written);
       entry.text = outcome.Text();
       if (outcome.Code() == OutcomeCode::Protected) ++protectedPages;
       if (outcome.Code() == OutcomeCode::Restored) ++restoredPages;

@@ -62,5 +62,10 @@ inline constexpr std::string_view kFolderUnreadable =
     "Folder cannot be read; its pages are left alone.";
 inline constexpr std::string_view kEntryUnreadable = "Cannot be read; left alone.";
 inline constexpr std::string_view kPathTooLong = "Path too long; left alone.";
+inline constexpr std::string_view kOutputInsideSource =
+    "Output folder lies inside a folder being read; file unchanged.";
+inline constexpr std::string_view kOutputFolderFailed =
+    "Output folder cannot be made; file unchanged.";
+inline constexpr std::string_view kOutputIsSource = "Output would replace the page itself; file unchanged.";
 
 }  // namespace kelvara

@@ -4,7 +4,7 @@
 
 namespace kelvara::cli {
 
-std::string MemoryFileTree::Canonical(const std::string& path) const {
+std::string MemoryFileTree::CanonicalPath(const std::string& path) const {
   std::string result;
   std::size_t start = 0;
   while (start <= path.size()) {
@@ -16,7 +16,7 @@ std::string MemoryFileTree::Canonical(const std::string& path) const {
       result += part;
       // A link anywhere on the way is followed, as the system does.
       const auto link = files_.links.find(result);
-      if (link != files_.links.end()) result = Canonical(link->second);
+      if (link != files_.links.end()) result = CanonicalPath(link->second);
     }
     start = end + 1;
   }
@@ -26,7 +26,7 @@ std::string MemoryFileTree::Canonical(const std::string& path) const {
 PathInfo MemoryFileTree::Look(const std::string& path) {
   PathInfo info;
   if (maxPath != 0 && path.size() > maxPath) return {PathKind::kTooLong, {}};
-  const std::string real = Canonical(path);
+  const std::string real = CanonicalPath(path);
   if (path.empty() || real.empty()) return info;
   if (unknown.contains(real)) {
     info.kind = PathKind::kUnreadable;
@@ -50,7 +50,7 @@ PathInfo MemoryFileTree::LookInside(const std::string& path) {
   PathInfo info = Look(path);
   const std::size_t slash = path.rfind('/');
   const std::string entry =
-      slash == std::string::npos ? path : Canonical(path.substr(0, slash)) + path.substr(slash);
+      slash == std::string::npos ? path : CanonicalPath(path.substr(0, slash)) + path.substr(slash);
   if (info.kind == PathKind::kFolder && files_.links.contains(entry)) {
     info.kind = PathKind::kFolderLink;
   }
@@ -59,7 +59,7 @@ PathInfo MemoryFileTree::LookInside(const std::string& path) {
 
 bool MemoryFileTree::List(const std::string& folder, std::vector<std::string>& names) {
   names.clear();
-  const std::string real = Canonical(folder);
+  const std::string real = CanonicalPath(folder);
   if (unreadable.contains(real)) return false;
   const std::string prefix = real + "/";
   auto addChild = [&](const std::string& path) {
@@ -79,6 +79,20 @@ bool MemoryFileTree::List(const std::string& folder, std::vector<std::string>& n
 std::string MemoryFileTree::Join(const std::string& folder, const std::string& name) {
   if (!folder.empty() && folder.back() == '/') return folder + name;
   return folder + "/" + name;
+}
+
+std::string MemoryFileTree::Canonical(const std::string& path) {
+  return CanonicalPath(path);
+}
+
+bool MemoryFileTree::MakeFolders(const std::string& path) {
+  const std::string real = CanonicalPath(path);
+  for (std::size_t slash = real.find('/'); slash != std::string::npos;
+       slash = real.find('/', slash + 1)) {
+    files_.folders.insert(real.substr(0, slash));
+  }
+  files_.folders.insert(real);
+  return true;
 }
 
 }  // namespace kelvara::cli

@@ -25,9 +25,11 @@ class MemoryFileTree final : public FileTree {
   PathInfo LookInside(const std::string& path) override;
   bool List(const std::string& folder, std::vector<std::string>& names) override;
   std::string Join(const std::string& folder, const std::string& name) override;
+  std::string Canonical(const std::string& path) override;
+  bool MakeFolders(const std::string& path) override;
 
   // The path's one spelling: no "." segments, no doubled or trailing slash, links followed.
-  std::string Canonical(const std::string& path) const;
+  std::string CanonicalPath(const std::string& path) const;
 
  private:
   MemoryFileSystem& files_;

@@ -400,6 +400,39 @@ TEST_F(CliProcessTest, PasswordsAreTakenAsBytesOrAsWindows1252) {
   }
 }
 
+// Protected copies go to another folder as the pages lie under the folder
+// named; the pages themselves stay as they were and no backups are made.
+// Restoring the copies to a third folder gives the plain pages back.
+TEST_F(CliProcessTest, OutputGoesToAnotherFolderAndLeavesTheSourcesAlone) {
+  Put("site/a.htm", kPlain);
+  Put("site/sub/b.html", kPlain);
+  Put("site/notes.txt", "not a page");
+  const auto sources = Snapshot();
+  Result result = RunWith("pw\n", {"--output", "public", "site"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, "site/a.htm: " + kProtected + "\nsite/sub/b.html: " + kProtected + "\n");
+  EXPECT_EQ(Snapshot(), sources);
+  EXPECT_TRUE(IsProtected("public/a.htm") && IsProtected("public/sub/b.html"));
+  result = RunWith("pw\n", {"--output=back", "public"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(Get("back/sub/b.html").find("Hello, world"), std::string::npos);
+  std::size_t files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    files += entry.is_regular_file();
+    EXPECT_EQ(entry.path().string().find(".original"), std::string::npos) << entry.path();
+    EXPECT_EQ(entry.path().string().find(".protected"), std::string::npos) << entry.path();
+  }
+  EXPECT_EQ(files, 7u);  // three sources, two protected copies, two restored ones
+
+  // An output folder inside the folder read, or an output that is the page itself.
+  result = RunWith("pw\n", {"--output", "site/out", "site"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out.find("site/a.htm: Output folder lies inside a folder being read"), 0u);
+  result = RunWith("pw\n", {"--output", "site", "site/a.htm"});
+  EXPECT_EQ(result.out, "site/a.htm: Output would replace the page itself; file unchanged.\n");
+  EXPECT_EQ(Snapshot(), sources);
+}
+
 class CliTerminalTest : public CliProcessTest {};
 
 // Each typed entry answers the next prompt; the prompts reach the terminal
