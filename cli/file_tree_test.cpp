@@ -42,7 +42,10 @@ class RealFileTreeTest : public ::testing::Test {
 };
 
 TEST_F(RealFileTreeTest, TellsKindsApartAndFollowsLinksToFoldersWhenNamedOnly) {
-  fs::create_directory_symlink(folder / "d", folder / "dir-link");
+  // Wine makes no links from inside; its smoke test makes them from Linux.
+  std::error_code noLinks;
+  fs::create_directory_symlink(folder / "d", folder / "dir-link", noLinks);
+  if (noLinks) GTEST_SKIP() << "no symbolic links here: " << noLinks.message();
   fs::create_symlink(folder / "d/a.htm", folder / "file-link.htm");
   fs::create_symlink(folder / "d/none.htm", folder / "dangling.htm");
   fs::create_symlink(folder / "loop.htm", folder / "loop.htm");
