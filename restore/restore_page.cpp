@@ -150,7 +150,8 @@ Outcome ReadProtectedPage(std::string_view bytes, const PageCipher& cipher, Page
 
   // A changed page is said to be damaged whatever the password: it must not
   // pass for a wrong password, which would send the user after another one.
-  if (seal && sealFound != seal->Finish()) return damaged;
+  // A seal without its check line is a page that lost that line.
+  if (seal ? sealFound != seal->Finish() : !sealFound.empty()) return damaged;
   if (!passwordMatches || (!seal && impossibleLine)) return OutcomeCode::WrongPassword;
   return OutcomeCode::Done;
 }

@@ -248,6 +248,7 @@ TEST_F(RestorePageTest, TheCheckTellsWrongPasswordsAndDamage) {
        OutcomeCode::PageDamaged},
       {"changed seal", replaced("var VetrakSeal", 30, "0"), "s3cret", OutcomeCode::PageDamaged},
       {"seal lost", replaced("var VetrakSeal", 2, "//"), "s3cret", OutcomeCode::PageDamaged},
+      {"check line lost", replaced("VetrakCheck(\"", 4, "//"), "s3cret", OutcomeCode::PageDamaged},
   };
   for (const Case& c : cases) {
     files = MemoryFileSystem{};
