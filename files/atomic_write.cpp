@@ -63,9 +63,12 @@ bool PageSink::Flush() {
   return !failed_;
 }
 
-Outcome WriteFileAtomically(FileSystem& files, const std::string& path, const PageSource& source) {
-  const std::string target = files.ResolveLink(path);
-  Temporary temp(files);
+namespace {
+
+// Writes the new page to a temporary file beside `target` and flushes it;
+// on failure the temporary file is gone.
+Outcome WriteTemporary(FileSystem& files, const std::string& target, const PageSource& source,
+                       Temporary& temp) {
   FileStatus status = FileStatus::Ok;
   std::unique_ptr<OutputFile> out = files.CreateTemporary(target, temp.Name(), status);
   if (!out) return TooLongOr(status, OutcomeCode::WriteFailed);
@@ -73,11 +76,25 @@ Outcome WriteFileAtomically(FileSystem& files, const std::string& path, const Pa
   source(sink);
   bool ok = sink.Flush() && out->Sync();
   ok = out->Close() && ok;
-  if (!ok) return OutcomeCode::WriteFailed;
-  status = files.Replace(temp.Name(), target);
+  return ok ? OutcomeCode::Done : OutcomeCode::WriteFailed;
+}
+
+Outcome PutInPlace(FileSystem& files, Temporary& temp, const std::string& target) {
+  const FileStatus status = files.Replace(temp.Name(), target);
   if (status != FileStatus::Ok) return TooLongOr(status, OutcomeCode::WriteFailed);
   temp.Kept();
   return OutcomeCode::Done;
+}
+
+}  // namespace
+
+Outcome WriteFileAtomically(FileSystem& files, const std::string& path, const PageSource& source) {
+  const std::string target = files.ResolveLink(path);
+  Temporary temp(files);
+  if (const Outcome written = WriteTemporary(files, target, source, temp); written.Refused()) {
+    return written;
+  }
+  return PutInPlace(files, temp, target);
 }
 
 Outcome KeepBackup(FileSystem& files, const std::string& page, const std::string& backupPath) {
@@ -110,10 +127,16 @@ Outcome LockPage(FileSystem& files, const std::string& path, std::unique_ptr<Fil
 Outcome RewritePage(FileSystem& files, const std::string& path, const std::string& backupPath,
                     const PageSource& source) {
   if (files.IsReadOnly(path)) return OutcomeCode::PageReadOnly;
-  if (!backupPath.empty()) {
-    if (const Outcome kept = KeepBackup(files, path, backupPath); kept.Refused()) return kept;
+  if (backupPath.empty()) return WriteFileAtomically(files, path, source);
+  // The new page is written and flushed before the backup is touched, so
+  // that a full disk or a failed write leaves the older backup as it was.
+  const std::string target = files.ResolveLink(path);
+  Temporary temp(files);
+  if (const Outcome written = WriteTemporary(files, target, source, temp); written.Refused()) {
+    return written;
   }
-  return WriteFileAtomically(files, path, source);
+  if (const Outcome kept = KeepBackup(files, path, backupPath); kept.Refused()) return kept;
+  return PutInPlace(files, temp, target);
 }
 
 }  // namespace kelvara

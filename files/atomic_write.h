@@ -52,9 +52,11 @@ Outcome KeepBackup(FileSystem& files, const std::string& page, const std::string
 // that another run holds is busy; one that cannot be opened cannot be read.
 Outcome LockPage(FileSystem& files, const std::string& path, std::unique_ptr<FileLock>& lock);
 
-// Rewrites a page safely: a read-only page is refused, then the page is kept
-// at `backupPath` (no backup when it is empty), then replaced by what
-// `source` produces. On any failure the page is as it was.
+// Rewrites a page safely: a read-only page is refused, then the new page is
+// written and flushed beside it, then the page is kept at `backupPath` (no
+// backup when it is empty), then replaced by the new page. On any failure
+// the page is as it was, and so is the older backup, unless the last step
+// itself fails: the backup then already holds the page as it still is.
 Outcome RewritePage(FileSystem& files, const std::string& path, const std::string& backupPath,
                     const PageSource& source);
 
