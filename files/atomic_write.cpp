@@ -41,28 +41,7 @@ Outcome CopyToTemporary(FileSystem& files, const std::string& page, const std::s
   return OutcomeCode::Done;
 }
 
-}  // namespace
-
-void PageSink::Write(std::string_view bytes) {
-  if (file_ == nullptr) {
-    buffer_.append(bytes);
-    return;
-  }
-  Flush();
-  for (std::size_t at = 0; !failed_ && at < bytes.size(); at += kSlice) {
-    failed_ = !file_->Write(bytes.substr(at, std::min(kSlice, bytes.size() - at)));
-  }
-}
-
-bool PageSink::Flush() {
-  if (file_ != nullptr && !buffer_.empty()) {
-    // After a failure the rest is dropped unwritten: the page is lost anyway.
-    if (!failed_) failed_ = !file_->Write(buffer_);
-    buffer_.clear();
-  }
-  return !failed_;
-}
-
+// The new page in a temporary file beside the page's file, then in its place.
 Outcome WriteFileAtomically(FileSystem& files, const std::string& path, const PageSource& source) {
   const std::string target = files.ResolveLink(path);
   Temporary temp(files);
@@ -80,6 +59,7 @@ Outcome WriteFileAtomically(FileSystem& files, const std::string& path, const Pa
   return OutcomeCode::Done;
 }
 
+// The page as it is now under the backup's name, in place of an older backup.
 Outcome KeepBackup(FileSystem& files, const std::string& page, const std::string& backupPath) {
   const NodeKind kind = files.Kind(backupPath);
   if (kind == NodeKind::Other) return OutcomeCode::BackupFailed;
@@ -97,6 +77,24 @@ Outcome KeepBackup(FileSystem& files, const std::string& page, const std::string
   if (status != FileStatus::Ok) return TooLongOr(status, OutcomeCode::BackupFailed);
   temp.Kept();
   return OutcomeCode::Done;
+}
+
+}  // namespace
+
+void PageSink::Write(std::string_view bytes) {
+  Flush();
+  for (std::size_t at = 0; !failed_ && at < bytes.size(); at += kSlice) {
+    failed_ = !file_->Write(bytes.substr(at, std::min(kSlice, bytes.size() - at)));
+  }
+}
+
+bool PageSink::Flush() {
+  if (!buffer_.empty()) {
+    // After a failure the rest is dropped unwritten: the page is lost anyway.
+    if (!failed_) failed_ = !file_->Write(buffer_);
+    buffer_.clear();
+  }
+  return !failed_;
 }
 
 Outcome LockPage(FileSystem& files, const std::string& path, std::unique_ptr<FileLock>& lock) {
