@@ -49,21 +49,23 @@ TEST_F(RealFileSystemTest, ReadsLocksAndRewritesEveryByte) {
   fs::current_path(before);
   EXPECT_TRUE(files.Read(PathOf("missing.htm")) == nullptr && files.Read(PathOf("sub")) == nullptr);
 
+  const std::string page = PathOf("page.htm");
   Put("page.htm.protected", "older backup");
-  fs::create_directory(folder / "page.htm.orig");
-  EXPECT_EQ(rewrite(PathOf("page.htm"), PathOf("page.htm.orig"), "x"), OutcomeCode::BackupFailed);
+  fs::create_directory(page + ".orig");
+  EXPECT_EQ(rewrite(page, page + ".orig", "x"), OutcomeCode::BackupFailed);
   EXPECT_EQ(rewrite(PathOf("no/such/page.htm"), "", "x"), OutcomeCode::WriteFailed);
-  fs::permissions(folder / "page.htm", fs::perms::owner_read);  // no one may write it
-  EXPECT_EQ(rewrite(PathOf("page.htm"), PathOf("page.htm.protected"), "x"),
-            OutcomeCode::PageReadOnly);
+  fs::permissions(page, fs::perms::owner_read);  // no one may write it
+  EXPECT_EQ(rewrite(page, page + ".protected", "x"), OutcomeCode::PageReadOnly);
   EXPECT_TRUE(Get("page.htm") == large + "new" && Get("page.htm.protected") == "older backup");
   Put("real.htm", "old");
-  std::error_code error;
-  fs::create_symlink(folder / "real.htm", folder / "link.htm", error);
-  if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
-  ASSERT_EQ(rewrite(PathOf("link.htm"), PathOf("link.htm.original"), "new"), OutcomeCode::Done);
-  EXPECT_TRUE(fs::is_symlink(folder / "link.htm") && Get("real.htm") == "new");
-  EXPECT_TRUE(Get("link.htm.original") == "old" && Temporaries() == 0);
+  std::error_code noLinks;  // Wine makes none
+  fs::create_symlink(folder / "real.htm", folder / "link.htm", noLinks);
+  if (!noLinks) {
+    EXPECT_EQ(rewrite(PathOf("link.htm"), PathOf("link.htm.original"), "new"), OutcomeCode::Done);
+    EXPECT_TRUE(fs::is_symlink(folder / "link.htm") && Get("real.htm") == "new" &&
+                Get("link.htm.original") == "old");
+  }
+  EXPECT_EQ(Temporaries(), 0);
 }
 
 }  // namespace
