@@ -89,7 +89,7 @@ TEST(PageCases, ProtectAndRestoreAsTheGoldenFilesSay) {
                     : reference::RestoreFault(password, page),
               "");
   }
-  EXPECT_GE(cases, 67);
+  EXPECT_GE(cases, 68);
 }
 
 // Each file operation of protecting or restoring a page fails in turn, or
