@@ -23,6 +23,8 @@ using RealFileSystemTest = ScratchFolder;
 // page, on Windows too.
 TEST_F(RealFileSystemTest, ReadsLocksAndRewritesEveryByte) {
   RealFileSystem files;
+  // A temporary file is made beside the page.
+  EXPECT_EQ(TemporaryName("a/b\\c", std::string("\0\x25", 2)), "a/b\\.kelvara-ab.tmp");
   const auto rewrite = [&](const std::string& page, const std::string& backup,
                            std::string_view bytes) {
     return RewritePage(files, page, backup, [bytes](PageSink& sink) { sink.Write(bytes); });
