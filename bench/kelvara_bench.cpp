@@ -91,16 +91,6 @@ void SetBytes(benchmark::State& state, std::size_t bytesPerIteration) {
                           static_cast<std::int64_t>(bytesPerIteration));
 }
 
-void BM_BuildScanText(benchmark::State& state) {
-  const std::string& page = LargePage();
-  for (auto _ : state) {
-    std::string scanText = BuildScanText(page);
-    benchmark::DoNotOptimize(scanText.data());
-  }
-  SetBytes(state, page.size());
-}
-BENCHMARK(BM_BuildScanText)->Unit(benchmark::kMillisecond);
-
 // From the page's bytes: the cache is forgotten each time, so reading the
 // page and building its scan text are part of every call, as in the first
 // look at a page.
@@ -265,15 +255,14 @@ BENCHMARK(BM_RestorePage)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_RestorePageInMemory(benchmark::State& state) {
   const PageCipher cipher{std::string(kPassword)};
-  PageParts plainParts;
   MemoryFileSystem files;
   files.files[kPageName] = LargePage();
   TagScanner scanner(files);
-  if (!Said(ExtractPage(scanner, kPageName, plainParts)).empty()) {
+  if (!Said(ProtectPage(kPageName, cipher, scanner, files, TestRandom())).empty()) {
     state.SkipWithError("cannot make the protected page");
     return;
   }
-  const std::string protectedPage = BuildProtectedPage(plainParts, cipher, TestRandom().Bytes(16));
+  const std::string protectedPage = files.files.at(kPageName);
   for (auto _ : state) {
     PageParts parts;
     const std::string reason = Said(ReadProtectedPage(protectedPage, cipher, parts));

@@ -110,17 +110,6 @@ std::string PageCipher::CheckValue(std::string_view salt) const {
   return hash.Finish();
 }
 
-std::string PageCipher::ApplyKey(std::string_view text, int direction) const {
-  std::string result(text.size(), '\0');
-  const std::size_t keyLength = key_.size();
-  std::size_t k = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    result[i] = static_cast<char>(Byte(text[i]) + 256 + direction * Byte(key_[k]));
-    if (++k == keyLength) k = 0;
-  }
-  return result;
-}
-
 void PageCipher::AppendEncodedHex(std::string& out, std::string_view text) const {
   const std::size_t start = out.size();
   out.resize(start + 2 * text.size());

@@ -12,9 +12,6 @@ namespace kelvara {
 // out; it is not strong encryption.
 class PageCipher {
  public:
-  static constexpr int kEncipher = +1;
-  static constexpr int kDecipher = -1;
-
   // An empty password becomes the one-byte key of value 0, the key that the
   // decoder script uses for an empty answer, which leaves every byte as it is.
   explicit PageCipher(std::string key);
@@ -28,17 +25,16 @@ class PageCipher {
   // revealing the right one.
   std::string CheckValue(std::string_view salt) const;
 
-  // Adds (direction +1) or subtracts (-1) the key; the key starts again at its
-  // first byte on every call.
-  std::string ApplyKey(std::string_view text, int direction) const;
-
+  // The text with the key added, as hex text. Every call starts again at the
+  // key's first byte, so equal texts give equal hex text.
   std::string EncodeHex(std::string_view text) const;
   // The same, appended to `out`, for writers that build a whole page.
   void AppendEncodedHex(std::string& out, std::string_view text) const;
 
   // Reads hex digits in either letter case, two at a time. A pair that does
   // not start with a digit reads as 0, one whose second character is not a
-  // digit as its first digit; a last single digit is read by itself.
+  // digit as its first digit; a last single digit is read by itself. The key
+  // is then subtracted, from its first byte on.
   std::string DecodeHex(std::string_view hex) const;
   // The same, appended to `out`, for readers that collect a whole page.
   void AppendDecodedHex(std::string& out, std::string_view hex) const;

@@ -29,12 +29,6 @@ void Sha256::Pass() {
   pending_.clear();
 }
 
-std::string Sha256Of(std::string_view bytes) {
-  Sha256 hash;
-  hash.Update(bytes);
-  return hash.Finish();
-}
-
 std::string HexDigits(std::string_view bytes) {
   constexpr char kDigits[] = "0123456789ABCDEF";
   std::string hex;

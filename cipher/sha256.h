@@ -29,8 +29,6 @@ class Sha256 {
   std::string pending_;
 };
 
-std::string Sha256Of(std::string_view bytes);
-
 // Upper-case hex digits, two per byte.
 std::string HexDigits(std::string_view bytes);
 // The bytes of a text made only of hex digits (either case) and of even

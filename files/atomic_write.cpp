@@ -41,30 +41,6 @@ Outcome CopyToTemporary(FileSystem& files, const std::string& page, const std::s
   return OutcomeCode::Done;
 }
 
-}  // namespace
-
-void PageSink::Write(std::string_view bytes) {
-  if (file_ == nullptr) {
-    buffer_.append(bytes);
-    return;
-  }
-  Flush();
-  for (std::size_t at = 0; !failed_ && at < bytes.size(); at += kSlice) {
-    failed_ = !file_->Write(bytes.substr(at, std::min(kSlice, bytes.size() - at)));
-  }
-}
-
-bool PageSink::Flush() {
-  if (file_ != nullptr && !buffer_.empty()) {
-    // After a failure the rest is dropped unwritten: the page is lost anyway.
-    if (!failed_) failed_ = !file_->Write(buffer_);
-    buffer_.clear();
-  }
-  return !failed_;
-}
-
-namespace {
-
 // Writes the new page to a temporary file beside `target` and flushes it;
 // on failure the temporary file is gone.
 Outcome WriteTemporary(FileSystem& files, const std::string& target, const PageSource& source,
@@ -86,17 +62,7 @@ Outcome PutInPlace(FileSystem& files, Temporary& temp, const std::string& target
   return OutcomeCode::Done;
 }
 
-}  // namespace
-
-Outcome WriteFileAtomically(FileSystem& files, const std::string& path, const PageSource& source) {
-  const std::string target = files.ResolveLink(path);
-  Temporary temp(files);
-  if (const Outcome written = WriteTemporary(files, target, source, temp); written.Refused()) {
-    return written;
-  }
-  return PutInPlace(files, temp, target);
-}
-
+// The page as it is now under the backup's name, in place of an older backup.
 Outcome KeepBackup(FileSystem& files, const std::string& page, const std::string& backupPath) {
   const NodeKind kind = files.Kind(backupPath);
   if (kind == NodeKind::Other) return OutcomeCode::BackupFailed;
@@ -116,6 +82,24 @@ Outcome KeepBackup(FileSystem& files, const std::string& page, const std::string
   return OutcomeCode::Done;
 }
 
+}  // namespace
+
+void PageSink::Write(std::string_view bytes) {
+  Flush();
+  for (std::size_t at = 0; !failed_ && at < bytes.size(); at += kSlice) {
+    failed_ = !file_->Write(bytes.substr(at, std::min(kSlice, bytes.size() - at)));
+  }
+}
+
+bool PageSink::Flush() {
+  if (!buffer_.empty()) {
+    // After a failure the rest is dropped unwritten: the page is lost anyway.
+    if (!failed_) failed_ = !file_->Write(buffer_);
+    buffer_.clear();
+  }
+  return !failed_;
+}
+
 Outcome LockPage(FileSystem& files, const std::string& path, std::unique_ptr<FileLock>& lock) {
   switch (files.Lock(path, lock)) {
     case FileStatus::Ok: return OutcomeCode::Done;
@@ -127,7 +111,6 @@ Outcome LockPage(FileSystem& files, const std::string& path, std::unique_ptr<Fil
 Outcome RewritePage(FileSystem& files, const std::string& path, const std::string& backupPath,
                     const PageSource& source) {
   if (files.IsReadOnly(path)) return OutcomeCode::PageReadOnly;
-  if (backupPath.empty()) return WriteFileAtomically(files, path, source);
   // The new page is written and flushed before the backup is touched, so
   // that a full disk or a failed write leaves the older backup as it was.
   const std::string target = files.ResolveLink(path);
@@ -135,7 +118,9 @@ Outcome RewritePage(FileSystem& files, const std::string& path, const std::strin
   if (const Outcome written = WriteTemporary(files, target, source, temp); written.Refused()) {
     return written;
   }
-  if (const Outcome kept = KeepBackup(files, path, backupPath); kept.Refused()) return kept;
+  if (!backupPath.empty()) {
+    if (const Outcome kept = KeepBackup(files, path, backupPath); kept.Refused()) return kept;
+  }
   return PutInPlace(files, temp, target);
 }
 

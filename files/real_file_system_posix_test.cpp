@@ -8,86 +8,61 @@
 #include "testing/outcome_text.h"
 #include "testing/scratch_folder.h"
 
-// What a hostile or odd folder can hold under a backup's name, on Linux.
+// What a hostile or odd folder can hold, on Linux.
 namespace kelvara {
 namespace {
 
 namespace fs = std::filesystem;
 
-class PosixFileSystemTest : public ScratchFolder {
- protected:
-  struct stat StatOf(const std::string& name) const {
-    struct stat info {};
-    ::lstat(PathOf(name).c_str(), &info);
-    return info;
-  }
-  Outcome Rewrite(const std::string& page, const std::string& backup) {
-    return RewritePage(files, PathOf(page), PathOf(backup),
-                       [](PageSink& sink) { sink.Write("protected"); });
-  }
-  RealFileSystem files;
-};
+using PosixFileSystemTest = ScratchFolder;
 
-TEST_F(PosixFileSystemTest, TheBackupNameIsReplacedNeverFollowed) {
-  struct Case {
-    const char* planted;
-    Outcome outcome;
+// Whatever the backup's name holds is replaced, never followed, or refused
+// unopened; page and backup keep the page's permission bits and owner, also
+// where the backup has to be a copy. A name too long for a backup is
+// refused, and a pipe or a folder at a page's name is never opened in a way
+// that waits.
+TEST_F(PosixFileSystemTest, OddNamesAreReplacedNeverFollowedOrRefused) {
+  RealFileSystem files;
+  const auto rewrite = [&](const std::string& page, const std::string& backup) {
+    return RewritePage(files, PathOf(page), PathOf(backup),
+                       [](PageSink& sink) { sink.Write("new"); });
   };
-  for (const Case c : {Case{"symlink to victim", OutcomeCode::Done},
-                       Case{"hard link to victim", OutcomeCode::Done},
-                       Case{"hard link to the page", OutcomeCode::Done},
-                       Case{"symlink to the page", OutcomeCode::Done},
-                       Case{"pipe", OutcomeCode::BackupFailed},
-                       Case{"folder", OutcomeCode::BackupFailed}}) {
-    const std::string planted = c.planted;
+  const fs::path backup = folder / "page.htm.original";
+  for (const std::string planted :
+       {"symlink victim", "link victim", "link page.htm", "symlink page.htm", "pipe", "folder"}) {
     fs::remove_all(folder);
     fs::create_directories(folder);
     Put("page.htm", "plain");
     Put("victim", "keep me");
-    const fs::path backup = folder / "page.htm.original";
-    if (planted == "symlink to victim") fs::create_symlink(folder / "victim", backup);
-    if (planted == "hard link to victim") fs::create_hard_link(folder / "victim", backup);
-    if (planted == "hard link to the page") fs::create_hard_link(folder / "page.htm", backup);
-    if (planted == "symlink to the page") fs::create_symlink(folder / "page.htm", backup);
-    if (planted == "pipe") {
-      ASSERT_EQ(::mkfifo(backup.c_str(), 0600), 0);  // must not block
-    }
+    ::chmod(PathOf("page.htm").c_str(), 0640);
+    const fs::path target = folder / planted.substr(planted.find(' ') + 1);
+    if (planted.starts_with("symlink")) fs::create_symlink(target, backup);
+    if (planted.starts_with("link")) fs::create_hard_link(target, backup);
+    if (planted == "pipe") ::mkfifo(backup.c_str(), 0600);
     if (planted == "folder") fs::create_directory(backup);
-
-    EXPECT_EQ(Rewrite("page.htm", "page.htm.original"), c.outcome) << planted;
-    EXPECT_EQ(Get("victim"), "keep me") << planted;
-    EXPECT_EQ(Get("page.htm"), c.outcome.Refused() ? "plain" : "protected") << planted;
-    if (!c.outcome.Refused()) {
-      EXPECT_TRUE(S_ISREG(StatOf("page.htm.original").st_mode)) << planted;
-      EXPECT_EQ(Get("page.htm.original"), "plain") << planted;
+    const bool refused = planted == "pipe" || planted == "folder";
+    EXPECT_EQ(rewrite("page.htm", "page.htm.original"),
+              refused ? OutcomeCode::BackupFailed : OutcomeCode::Done);
+    EXPECT_TRUE(Get("victim") == "keep me" && Get("page.htm") == (refused ? "plain" : "new") &&
+                (refused || Get("page.htm.original") == "plain"))
+        << planted;
+    Put("copy", "copy");
+    EXPECT_TRUE(files.CopyAttributes(PathOf("page.htm"), PathOf("copy")));
+    for (const char* name : {"page.htm", "page.htm.original", "copy"}) {
+      struct stat info {};
+      EXPECT_TRUE(refused || (::lstat(PathOf(name).c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+                              (info.st_mode & 07777) == 0640 && info.st_uid == ::getuid()))
+          << planted << " " << name;
     }
+    std::unique_ptr<FileLock> lock;  // a pipe or a folder as a page: never opened to wait
+    EXPECT_TRUE(!refused || (files.Lock(backup.string(), lock) == FileStatus::NotAFile &&
+                             files.Read(backup.string()) == nullptr));
     EXPECT_EQ(Temporaries(), 0) << planted;
   }
-}
-
-TEST_F(PosixFileSystemTest, PageAndBackupKeepThePagesPermissions) {
-  Put("page.htm", "secret");
-  ::chmod(PathOf("page.htm").c_str(), 0640);
-  ASSERT_EQ(Rewrite("page.htm", "page.htm.original"), OutcomeCode::Done);
-  EXPECT_EQ(StatOf("page.htm").st_mode & 07777, 0640u);
-  EXPECT_EQ(StatOf("page.htm.original").st_mode & 07777, 0640u);
-  EXPECT_EQ(StatOf("page.htm.original").st_uid, StatOf("page.htm").st_uid);
-  // Where the file system cannot link, the backup is a copy with the same bits.
-  ASSERT_TRUE(files.CopyAttributes(PathOf("page.htm"), PathOf("page.htm.original")));
-}
-
-TEST_F(PosixFileSystemTest, OddNamesAreRefusedWithoutHarm) {
-  // Far beyond what a file name may hold: the backup's name cannot be made.
   const std::string longName(250, 'n');
   Put(longName, "old");
-  EXPECT_EQ(Rewrite(longName, longName + ".protected"), OutcomeCode::NameTooLong);
-  EXPECT_EQ(Get(longName), "old");
-  // A pipe under a page's name is never opened in a way that waits.
-  ASSERT_EQ(::mkfifo(PathOf("pipe.htm").c_str(), 0600), 0);
-  std::unique_ptr<FileLock> lock;
-  EXPECT_EQ(files.Lock(PathOf("pipe.htm"), lock), FileStatus::NotAFile);
-  EXPECT_EQ(files.Read(PathOf("pipe.htm")), nullptr);
-  EXPECT_EQ(Temporaries(), 0);
+  EXPECT_TRUE(rewrite(longName, longName + ".protected") == OutcomeCode::NameTooLong &&
+              Get(longName) == "old" && Temporaries() == 0);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "protect/protect_page.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <new>
 
@@ -14,8 +13,6 @@
 
 namespace kelvara {
 namespace {
-
-constexpr std::size_t kNone = std::string::npos;
 
 void AppendLine(std::string& page, std::string_view line) {
   page.append(line).append(kCrLf);
@@ -57,12 +54,10 @@ bool EndsHeadEarly(std::string_view headExtra) {
   return false;
 }
 
-}  // namespace
-
-bool IsProtectedPage(TagScanner& scanner, const std::string& path) {
-  return scanner.FindTag(path, "title", 1) && scanner.TagContent() == kProductName;
-}
-
+// Cuts every element from `open` (matched in any letter case) through the
+// first `close` after it, searching again from the start after each cut as
+// often as one is left. An element that is never closed runs to the end.
+// Both markers are given in lower case.
 void RemoveElements(std::string& text, std::string_view open, std::string_view close) {
   const CaselessPattern opening(open);
   const CaselessPattern closing(close);
@@ -99,6 +94,12 @@ void RemoveElements(std::string& text, std::string_view open, std::string_view c
     next = end == kNone ? n : end + closing.Size();
   }
   text.resize(kept);
+}
+
+}  // namespace
+
+bool IsProtectedPage(TagScanner& scanner, const std::string& path) {
+  return scanner.FindTag(path, "title", 1) && scanner.TagContent() == kProductName;
 }
 
 Outcome ExtractPage(TagScanner& scanner, const std::string& selectedFile, PageParts& parts) {
@@ -165,13 +166,6 @@ void WriteProtectedPage(const PageParts& parts, const PageCipher& cipher, std::s
   page.append(protected_format::kBodyStart).append(parts.bodyAttributes);
   page.append(protected_format::kLoadAttribute).append(protected_format::kBodyRest).append(kCrLf);
   AppendLine(page, "</html>");
-}
-
-std::string BuildProtectedPage(const PageParts& parts, const PageCipher& cipher,
-                               std::string_view salt) {
-  PageSink page;
-  WriteProtectedPage(parts, cipher, salt, page);
-  return std::move(page.Text());
 }
 
 Outcome ProtectPage(const std::string& selectedFile, const PageCipher& cipher,

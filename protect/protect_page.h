@@ -22,18 +22,10 @@ bool IsProtectedPage(TagScanner& scanner, const std::string& path);
 // Takes the parts out of the page at `selectedFile`, or refuses the page.
 Outcome ExtractPage(TagScanner& scanner, const std::string& selectedFile, PageParts& parts);
 
-// Cuts every element from `open` (matched in any letter case) through the
-// first `close` after it, searching again from the start after each cut as
-// often as one is left. An element that is never closed runs to the end.
-// Both markers are given in lower case.
-void RemoveElements(std::string& text, std::string_view open, std::string_view close);
-
 // The protected page, byte for byte, with its decoder script and the check
 // value made with `salt` (16 bytes).
 void WriteProtectedPage(const PageParts& parts, const PageCipher& cipher, std::string_view salt,
                         PageSink& sink);
-std::string BuildProtectedPage(const PageParts& parts, const PageCipher& cipher,
-                               std::string_view salt);
 
 // Protects the page in place: locks it, extracts its parts, keeps a backup
 // copy of the plain page beside it and replaces it with the protected page.

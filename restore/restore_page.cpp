@@ -13,7 +13,6 @@ namespace kelvara {
 namespace {
 
 namespace format = protected_format;
-constexpr std::size_t kNone = std::string::npos;
 
 // The hex text of a trimmed call line: all but its lead-in and its tail,
 // which are cut by position and not looked at.
@@ -177,12 +176,6 @@ void WritePlainPage(const PageParts& parts, PageSink& page) {
   page.Write("</body>\r\n</html>\r\n");
 }
 
-std::string BuildPlainPage(const PageParts& parts) {
-  PageSink page;
-  WritePlainPage(parts, page);
-  return std::move(page.Text());
-}
-
 Outcome RestorePage(const std::string& selectedFile, const PageCipher& cipher, FileSystem& files,
                     const std::string& output) {
   try {
@@ -194,8 +187,7 @@ Outcome RestorePage(const std::string& selectedFile, const PageCipher& cipher, F
     if (const Outcome read = ReadProtectedPage(bytes->View(), cipher, parts); read.Refused()) {
       // Another run may have restored the page since the caller looked:
       // a page without the protected head is no damaged protected page.
-      if (read == OutcomeCode::PageDamaged &&
-          bytes->View().find(format::kTitleLine) == std::string_view::npos) {
+      if (read == OutcomeCode::PageDamaged && bytes->View().find(format::kTitleLine) == kNone) {
         return OutcomeCode::NotProtected;
       }
       return read;

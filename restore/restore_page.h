@@ -21,7 +21,6 @@ Outcome ReadProtectedPage(std::string_view bytes, const PageCipher& cipher, Page
 
 // The plain page of fixed shape that a restored page becomes.
 void WritePlainPage(const PageParts& parts, PageSink& page);
-std::string BuildPlainPage(const PageParts& parts);
 
 // Restores the protected page in place: locks it, and keeps it beside
 // itself (its path followed by ".protected") before rewriting it, so that

@@ -7,7 +7,6 @@
 namespace kelvara {
 namespace {
 
-constexpr std::size_t kNone = std::string::npos;
 // The scan text grows at least by this much, or by its own size, at a time.
 constexpr std::size_t kScanStep = std::size_t{64} << 10;
 // How far ahead of a line ".document.write" is looked for at least: far
@@ -25,6 +24,28 @@ bool AppendScanText(ScanLines& lines, std::size_t atLeast, std::string& scanText
     scanText.append(line).append(kCrLf);
   }
   return true;
+}
+
+// Removes every run of blanks directly before or after an "=".
+std::string NormaliseAttributes(std::string_view text) {
+  // Repeating "replace ' =' by '='" until none is left removes each whole run
+  // of blanks before an "="; the same goes for "= " after it. One pass each
+  // does that in linear time.
+  std::string before;
+  before.reserve(text.size());
+  for (const char c : text) {
+    if (c == '=') {
+      while (!before.empty() && before.back() == ' ') before.pop_back();
+    }
+    before.push_back(c);
+  }
+  std::string result;
+  result.reserve(before.size());
+  for (const char c : before) {
+    if (c == ' ' && !result.empty() && result.back() == '=') continue;
+    result.push_back(c);
+  }
+  return result;
 }
 
 }  // namespace
@@ -47,35 +68,6 @@ bool ScanLines::HoldsScriptWrite(std::string_view line) {
     found_ = scriptWrite_.Find(page_.substr(0, searchedTo_), start);
   }
   return found_ != kNone && found_ + scriptWrite_.Size() <= end;
-}
-
-std::string BuildScanText(std::string_view fileBytes) {
-  std::string scanText;
-  scanText.reserve(fileBytes.size() + fileBytes.size() / 16);
-  ScanLines lines(fileBytes);
-  AppendScanText(lines, kNone, scanText);
-  return scanText;
-}
-
-std::string NormaliseAttributes(std::string_view text) {
-  // Repeating "replace ' =' by '='" until none is left removes each whole run
-  // of blanks before an "="; the same goes for "= " after it. One pass each
-  // does that in linear time.
-  std::string before;
-  before.reserve(text.size());
-  for (const char c : text) {
-    if (c == '=') {
-      while (!before.empty() && before.back() == ' ') before.pop_back();
-    }
-    before.push_back(c);
-  }
-  std::string result;
-  result.reserve(before.size());
-  for (const char c : before) {
-    if (c == ' ' && !result.empty() && result.back() == '=') continue;
-    result.push_back(c);
-  }
-  return result;
 }
 
 void TagScanner::ForgetCache() {
@@ -135,7 +127,7 @@ std::size_t TagScanner::Search(const CaselessPattern& pattern, std::size_t from)
     if (found != kNone) return found;
     // A match may yet begin in the last few bytes, once the next line is in.
     const std::size_t size = scanText_.size();
-    const std::size_t overlap = pattern.Size() > 0 ? pattern.Size() - 1 : 0;
+    const std::size_t overlap = pattern.Size() - 1;  // markers hold "<" at least
     if (size > overlap) from = std::max(from, size - overlap);
     if (!ScanMore()) return kNone;
   }

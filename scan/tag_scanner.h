@@ -10,14 +10,6 @@
 
 namespace kelvara {
 
-// The page reduced for scanning: every line trimmed of blanks, empty lines
-// and lines holding ".document.write" (in any letter case) left out, each
-// kept line followed by CR LF.
-std::string BuildScanText(std::string_view fileBytes);
-
-// Removes every run of blanks directly before or after an "=".
-std::string NormaliseAttributes(std::string_view text);
-
 // The lines of a page that its scan text keeps, trimmed: those neither empty
 // nor holding ".document.write".
 class ScanLines {
@@ -35,7 +27,7 @@ class ScanLines {
   // line: found_ is its first place at or after the line last asked about,
   // or, when none, the page holds none up to searchedTo_.
   CaselessPattern scriptWrite_{".document.write"};
-  std::size_t found_ = std::string_view::npos;
+  std::size_t found_ = kNone;
   std::size_t searchedTo_ = 0;
 };
 

@@ -6,7 +6,7 @@
 
 namespace kelvara {
 
-// Random bytes that are always the same, so that a protected page is.
+// Random bytes that are always the same (0xA0, 0xA1, ...), so that a protected page is.
 class FixedRandom final : public RandomSource {
  public:
   std::string Bytes(std::size_t count) override {

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "format/outcome.h"
-#include "format/texts.h"
 
 namespace kelvara {
 

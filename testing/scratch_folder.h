@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -14,15 +15,15 @@ namespace kelvara {
 class ScratchFolder : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     folder = std::filesystem::temp_directory_path() /
-             (std::string("kelvara-") + info->name() + "-" + std::to_string(std::random_device{}()));
+             ("kelvara-" + name + "-" + std::to_string(std::random_device{}()));
     std::filesystem::create_directories(folder);
   }
   void TearDown() override {
     std::error_code ignored;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, ignored)) {
-      std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
+      std::filesystem::permissions(entry, std::filesystem::perms::owner_all,
                                    std::filesystem::perm_options::add, ignored);
     }
     std::filesystem::remove_all(folder, ignored);
@@ -37,11 +38,10 @@ class ScratchFolder : public ::testing::Test {
   }
   // The names in the folder that a run left behind as temporary files.
   int Temporaries() const {
-    int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-      count += entry.path().filename().string().starts_with(".kelvara-");
-    }
-    return count;
+    const auto entries = std::filesystem::directory_iterator(folder);
+    return static_cast<int>(std::count_if(begin(entries), end(entries), [](const auto& entry) {
+      return entry.path().filename().string().starts_with(".kelvara-");
+    }));
   }
 
   std::filesystem::path folder;

@@ -2,10 +2,11 @@
 
 #include <algorithm>
 
+#include "text/text.h"
+
 namespace kelvara {
 namespace {
 
-constexpr std::size_t kNone = std::string_view::npos;
 constexpr std::size_t kCheckBlock = std::size_t{16} << 10;
 
 }  // namespace

@@ -57,7 +57,7 @@ bool CaselessPattern::MatchesInside(std::string_view text, std::size_t at) const
 
 std::size_t CaselessPattern::Find(std::string_view text, std::size_t from) const {
   const std::size_t n = needle_.size();
-  if (from > text.size() || text.size() - from < n) return std::string_view::npos;
+  if (from > text.size() || text.size() - from < n) return kNone;
   if (n == 0) return from;
   const std::size_t last = text.size() - n;  // the last place a match can start
   const unsigned char first = static_cast<unsigned char>(needle_[0]);
@@ -88,7 +88,7 @@ std::size_t CaselessPattern::Find(std::string_view text, std::size_t from) const
     if (firstByteIsUnique_) {
       // Usually '<' or '.', which nothing else lower-cases to: memchr finds it fast.
       const void* hit = std::memchr(text.data() + at, first, last - at + 1);
-      if (hit == nullptr) return std::string_view::npos;
+      if (hit == nullptr) return kNone;
       at = static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
     } else if (Fold(text[at]) != first) {
       continue;
@@ -100,18 +100,18 @@ std::size_t CaselessPattern::Find(std::string_view text, std::size_t from) const
     }
     if (matched == n) return at;
   }
-  return std::string_view::npos;
+  return kNone;
 }
 
 std::string_view TrimSpaces(std::string_view text) {
   const std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
+  if (first == kNone) return {};
   const std::size_t last = text.find_last_not_of(' ');
   return text.substr(first, last - first + 1);
 }
 
 bool IsBlank(std::string_view text) {
-  return text.find_first_not_of(' ') == std::string_view::npos;
+  return text.find_first_not_of(' ') == kNone;
 }
 
 std::string LowerAnsi(std::string_view text) {

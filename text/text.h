@@ -8,6 +8,8 @@
 namespace kelvara {
 
 inline constexpr std::string_view kCrLf = "\r\n";
+// "Not found", for every search over these strings.
+inline constexpr std::size_t kNone = std::string_view::npos;
 
 // Removes leading and trailing blanks (0x20 only: tabs, CR and LF stay).
 std::string_view TrimSpaces(std::string_view text);
@@ -28,7 +30,7 @@ class CaselessPattern {
   // `lowerNeedle` must already be lower-cased (LowerAnsi).
   explicit CaselessPattern(std::string_view lowerNeedle);
 
-  // The first match at or after `from`, or npos.
+  // The first match at or after `from`, or kNone.
   std::size_t Find(std::string_view text, std::size_t from = 0) const;
   std::size_t Size() const { return needle_.size(); }
 

@@ -2,96 +2,46 @@
 
 #include <gtest/gtest.h>
 
-#include <iterator>
-#include <random>
+#include "testing/reference.h"
+#include "text/line_reader.h"
 
 namespace kelvara {
 namespace {
 
-TEST(TrimSpaces, RemovesOnlyBlanksAtEitherEnd) {
-  EXPECT_EQ(TrimSpaces("  a b  "), "a b");
-  EXPECT_EQ(TrimSpaces("\ta\t"), "\ta\t");
-  EXPECT_EQ(TrimSpaces(" \r\n"), "\r\n");
-  EXPECT_EQ(TrimSpaces("    "), "");
-  EXPECT_EQ(TrimSpaces(""), "");
-}
-
-TEST(IsBlank, IsTrueOnlyForBlanksOrNothing) {
-  EXPECT_TRUE(IsBlank(""));
-  EXPECT_TRUE(IsBlank("   "));
-  EXPECT_FALSE(IsBlank(" \t "));
-  EXPECT_FALSE(IsBlank(" x"));
-}
-
-TEST(LowerAnsi, LowersAsciiLettersAndKeepsEverythingElse) {
-  EXPECT_EQ(LowerAnsi("<TITLE>Home</Title>"), "<title>home</title>");
-  std::string all;
-  for (int c = 0; c < 128; ++c) all.push_back(static_cast<char>(c));
-  const std::string lower = LowerAnsi(all);
-  ASSERT_EQ(lower.size(), all.size());
-  for (int c = 0; c < 128; ++c) {
-    const int expected = (c >= 'A' && c <= 'Z') ? c + 32 : c;
-    EXPECT_EQ(static_cast<unsigned char>(lower[c]), expected) << "byte " << c;
+TEST(Text, TrimsLowersAndReadsLines) {
+  const auto linesOf = [](std::string_view bytes) {
+    LineReader reader(bytes);
+    std::vector<std::string_view> lines;
+    for (std::string_view line; reader.Next(line);) lines.push_back(line);
+    return lines;
+  };
+  EXPECT_EQ(TrimSpaces("  a\tb \r\n  "), "a\tb \r\n");
+  EXPECT_TRUE(IsBlank("") && IsBlank("  ") && !IsBlank(" \t ") && !IsBlank(" x"));
+  // Windows-1252, as CharLowerBuffA lowers it on a Western system, eight
+  // ASCII bytes at a time and the others one by one.
+  EXPECT_EQ(LowerAnsi(std::string("AZ@[`{az\0\xC0\xDE\xD7\xDF\x8A\x8C\x8E\x9F\xE0\x80\x9A", 19)),
+            std::string("az@[`{az\0\xE0\xFE\xD7\xDF\x9A\x9C\x9E\xFF\xE0\x80\x9A", 19));
+  for (const std::string file : {"a\r\nb\rc", "a\r\r\nb", "\r\n\r\n", "a\nb\r\nc\n", "\n\r",
+                                 "last\r\n", "", "a\r\nb\032c\r\nd", "\032a\r\n"}) {
+    EXPECT_EQ(linesOf(file), reference::Lines(file)) << file;
   }
-}
-
-TEST(LowerAnsi, KeepsTheLengthWithNulBytesInside) {
-  const std::string text("A\0B", 3);
-  EXPECT_EQ(LowerAnsi(text), std::string("a\0b", 3));
-}
-
-TEST(CaselessPattern, FindsWhatALowerCasedCopyWouldShow) {
-  const CaselessPattern title("<title");
-  EXPECT_EQ(title.Find("x<TiTlE>"), 1u);
-  EXPECT_EQ(title.Find("<titl<TITLE"), 5u);
-  EXPECT_EQ(title.Find("<TITLE", 1), std::string_view::npos);
-  EXPECT_EQ(title.Find("<titl"), std::string_view::npos);
-  EXPECT_EQ(title.Find(""), std::string_view::npos);
-  const CaselessPattern letters("ab");
-  EXPECT_EQ(letters.Find("xxAB"), 2u);  // a first byte that two bytes lower-case to
-  EXPECT_EQ(letters.Find("xxAb", 3), std::string_view::npos);
-  EXPECT_EQ(CaselessPattern("").Find("abc", 3), 3u);
-}
-
-TEST(CaselessPattern, AgreesWithSearchingALowerCasedCopy) {
-  std::string text;
-  for (int i = 0; i < 4000; ++i)
-    text.push_back("<!-SsCcRrIiPpTt>/ \x0\xC0\xE0"[(i * 7 + i / 13) % 22]);
-  for (const std::string needle : {"<script", "</script>", "<!--", "-->", "s", "\xe0"}) {
-    const std::string lower = LowerAnsi(text);
-    const CaselessPattern pattern(needle);
-    for (std::size_t from = 0; from < 200; from += 7) {
-      ASSERT_EQ(pattern.Find(text, from), std::string_view(lower).find(needle, from))
-          << needle << " " << from;
-    }
-  }
-}
-
-// Long texts with sparse matches, near misses and every letter case: every
-// match must be found, at every offset from a block's start and up to the
-// very end of the text.
-TEST(CaselessPattern, FindsEveryMatchInALongText) {
-  std::mt19937 random(7);
-  const std::string pieces[] = {
-      "<",      "<p>",   "SCRIPT",          "<SCRIPt",        "<scrip", "<!-",  "<!--",  "-->",
-      "</BODY", "</bod", ".Document.WRITE", ".document.writ", "\xC0",   "\xE0", "<\xC0", " ",
-      "\r\n",   "x",     "<sCrIpT"};
-  for (int round = 0; round < 40; ++round) {
-    std::string text;
-    while (text.size() < 3000 + static_cast<std::size_t>(round)) {
-      const std::string& piece = pieces[random() % std::size(pieces)];
-      text += random() % 3 == 0 ? piece : std::string(random() % 40, 'y');
-    }
-    const std::string lower = LowerAnsi(text);
-    for (const std::string needle :
-         {"<script", "<!--", "-->", "</body", ".document.write", "<\xe0", "<s"}) {
-      const CaselessPattern pattern(needle);
-      std::size_t wanted = 0;
-      for (std::size_t from = 0;; from = wanted + 1) {
-        wanted = std::string_view(lower).find(needle, from);
-        ASSERT_EQ(pattern.Find(text, from), wanted) << needle << " from " << from;
-        if (wanted == std::string_view::npos) break;
-      }
+  EXPECT_EQ(linesOf("a\nb\r\nc\rd\r\r\n\032e"),
+            (std::vector<std::string_view>{"a\nb", "c", "d", ""}));
+  // The end-of-file byte is looked for 16 KiB at a time from the line being
+  // read, so it must count wherever it falls: on either side of a block's end
+  // in a line longer than two blocks, right after a CR, in the short lines
+  // after it, or at the very end.
+  std::string file(40000, 'x');
+  for (int i = 0; file.size() < 100000; ++i)
+    file += (i % 3 ? "\r\n" : "\r") + std::string(i * 37 % 3000, 'x');
+  file.resize(100000);
+  for (const std::size_t at : {0, 1, 16383, 16384, 16385, 32767, 32768, 32769, 40000, 41003, 47221,
+                               58417, 66013, 77711, 83309, 99999}) {
+    for (const char before : {'x', '\r'}) {
+      std::string bytes = file;
+      bytes[at] = '\x1A';
+      if (at > 0) bytes[at - 1] = before;
+      EXPECT_EQ(linesOf(bytes), reference::Lines(bytes)) << at;
     }
   }
 }
