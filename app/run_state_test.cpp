@@ -1,0 +1,30 @@
+#include "app/run_state.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "app/dialog_events.h"
+
+namespace kelvara {
+namespace {
+
+// The worker waits for fields that hold the same bytes, and whatever the GUI
+// thread publishes meanwhile, it gets a password that was published together
+// with a match, never a newer one.
+TEST(RunState, TheWorkerGetsThePasswordThatMatched) {
+  for (int round = 0; round < 50; ++round) {
+    RunState state;
+    std::string got;
+    std::thread worker([&] { got = state.WaitForMatch(); });
+    for (int typed = 0; typed < 6 * 37; ++typed) {  // ends on a match
+      const std::string password = std::to_string(typed);
+      ChangeStep(state, password, typed % 37 == 36 ? password : "x");
+    }
+    worker.join();
+    EXPECT_EQ(std::stoi(got) % 37, 36) << got;
+  }
+}
+
+}  // namespace
+}  // namespace kelvara
