@@ -18,8 +18,7 @@ TEST(RunState, TheWorkerGetsThePasswordThatMatched) {
     std::string got;
     std::thread worker([&] { got = state.WaitForMatch(); });
     for (int typed = 0; typed < 6 * 37; ++typed) {  // ends on a match
-      const std::string password = std::to_string(typed);
-      ChangeStep(state, password, typed % 37 == 36 ? password : "x");
+      ChangeStep(state, std::to_string(typed), typed % 37 == 36 ? std::to_string(typed) : "x");
     }
     worker.join();
     EXPECT_EQ(std::stoi(got) % 37, 36) << got;

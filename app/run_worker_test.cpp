@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <map>
-
-#include "protect/protect_page.h"
 #include "testing/fixed_random.h"
 #include "testing/memory_file_system.h"
 #include "testing/table.h"
@@ -13,23 +9,27 @@
 namespace kelvara {
 namespace {
 
-constexpr char kPage[] = "C:\\pages\\notes.htm";
+// A plain page in the shape that restoring writes, so that a round trip gives it back.
+const std::string kPlain =
+    "<html>\r\n<head>\r\n<title>Notes</title>\r\n\r\n\r\n\r\n\r\n</head>\r\n"
+    "<body>\r\n<p>Alpha</p>\r\n\r\n</body>\r\n</html>\r\n";
+const std::string kHeadless = "<html><title>T</title><body>x</body></html>";
 
 // The dialog as the worker sees it: each call becomes a line of `calls`.
-class RecordingDialog final : public MainDialog {
- public:
+struct RecordingDialog final : MainDialog {
   void SetControlText(ControlId id, std::string_view text) override {
-    calls += "text " + std::to_string(id) + " " + std::string(text) + "\n";
+    Add("text " + std::to_string(id) + " " + std::string(text));
   }
   void SetLabelColours(ControlId id, Colour text, Colour back) override {
-    calls += "colours " + std::to_string(id) + " " + Rgb(text) + " on " + Rgb(back) + "\n";
+    Add("colours " + std::to_string(id) + " " + Rgb(text) + " on " + Rgb(back));
   }
-  void DisableControl(ControlId id) override { calls += "disable " + std::to_string(id) + "\n"; }
-  void Repaint() override { calls += "repaint\n"; }
+  void DisableControl(ControlId id) override { Add("disable " + std::to_string(id)); }
+  void Repaint() override { Add("repaint"); }
   std::string ChooseFile() override {
-    calls += "choose\n";
+    Add("choose");
     return chosenFile;
   }
+  void Add(const std::string& call) { calls += call + "\n"; }
   static std::string Rgb(Colour c) {
     return std::to_string(c.red) + "," + std::to_string(c.green) + "," + std::to_string(c.blue);
   }
@@ -37,53 +37,38 @@ class RecordingDialog final : public MainDialog {
   std::string calls;
 };
 
-// The pages a run starts from; the plain one in the shape that restoring
-// writes, so that a round trip gives it back.
-std::map<std::string, std::string> Pages() {
-  MemoryFileSystem files;
-  files.files[kPage] =
-      "<html>\r\n<head>\r\n<title>Notes</title>\r\n\r\n\r\n\r\n\r\n</head>\r\n"
-      "<body bgcolor=\"white\">\r\n<p>Alpha</p>\r\n\r\n</body>\r\n</html>\r\n";
-  std::map<std::string, std::string> pages = {
-      {"plain", files.files[kPage]}, {"headless", "<html><title>T</title><body>x</body></html>"}};
-  TagScanner scanner(files);
-  ProtectPage(kPage, PageCipher("secret"), scanner, files, TestRandom());
-  pages["protected"] = files.files[kPage];
-  return pages;
+// What a file holds, as the table names it.
+std::string Kind(const std::string& bytes) {
+  if (bytes.starts_with("<html>\r\n<head>\r\n<title>Kelvara</title>")) return "protected";
+  return bytes == kPlain ? "plain" : bytes == kHeadless ? "headless" : "other";
 }
 
 TEST(RunWorker, Flows) {
-  const std::map<std::string, std::string> pages = Pages();
-  std::vector<std::pair<std::vector<std::string>, std::string>> runs;  // a run, its calls
+  MemoryFileSystem files;
+  std::vector<std::pair<std::vector<std::string>, std::string>> runs;  // each run, its calls
   for (const auto& row : TableRows("app/testdata/run_flows.txt")) {
     if (row[0] == "run") runs.push_back({row, ""});
     if (row[0] != "run") runs.back().second += row[0] + "\n";
   }
   for (const auto& [run, expected] : runs) {
-    MemoryFileSystem files;
     RecordingDialog dialog;
     RunState state;
-    if (pages.contains(run[2])) files.files[kPage] = pages.at(run[2]);
+    if (run[2] != "-") files.files["C:\\pages\\notes.htm"] = run[2] == "plain" ? kPlain : kHeadless;
     dialog.chosenFile = run[3];
     state.PublishPasswords("secret", true);
     if (run[4] == "first") state.RequestClose();
     files.failWhen = [&](FileOp op, const std::string&) {
-      if (op == FileOp::kReplace && run[4] == "rewriting") {
-        dialog.calls += state.RequestClose() ? "closed\n" : "close waits\n";
-      }
+      if (op == FileOp::kReplace && run[4] == "rewriting")
+        dialog.Add(state.RequestClose() ? "closed" : "close waits");
       return false;
     };
     RunContext context{
         dialog, state, files, TestRandom(), run[1], [&](std::chrono::milliseconds pause) {
-          dialog.calls += "pause " + std::to_string(pause.count()) + "\n";
+          dialog.Add("pause " + std::to_string(pause.count()));
         }};
-    dialog.calls += RunWorker(context) == RunFinished ? "finished\n" : "failed\n";
-    for (const auto& [path, bytes] : files.files) {
-      const auto known = std::find_if(pages.begin(), pages.end(),
-                                      [&](const auto& page) { return page.second == bytes; });
-      dialog.calls += path + ": " + (known == pages.end() ? "other" : known->first) + "\n";
-    }
-    if (state.DialogShouldEnd()) dialog.calls += "close due\n";
+    dialog.Add(RunWorker(context) == RunFinished ? "finished" : "failed");
+    for (const auto& [path, bytes] : files.files) dialog.Add(path + ": " + Kind(bytes));
+    if (state.DialogShouldEnd()) dialog.Add("close due");
     EXPECT_EQ(dialog.calls, expected) << run[1];
   }
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "testing/table.h"
 
 namespace kelvara::cli {
@@ -12,9 +14,7 @@ std::string Parsed(const std::vector<std::string>& args) {
   const Options options = ParseOptions(args);
   if (!options.error.empty()) return "error: " + options.error;
   if (options.help || options.version) return options.help ? "help" : "version";
-  std::string parsed = options.mode == Mode::kAuto      ? "auto"
-                       : options.mode == Mode::kProtect ? "protect"
-                                                        : "restore";
+  std::string parsed = std::array{"auto", "protect", "restore"}[static_cast<int>(options.mode)];
   if (options.passwordStdin) parsed += " stdin";
   if (!options.output.empty()) parsed += " output=" + options.output;
   for (const std::string& path : options.paths) parsed += " [" + path + "]";

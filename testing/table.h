@@ -30,10 +30,8 @@ inline std::vector<std::vector<std::string>> TableRows(std::string_view path) {
         row.back() += static_cast<char>(std::stoi(line.substr(i + 1, 2), nullptr, 16));
         i += 2;
       } else {
-        row.back() += line[i] == 'n'   ? '\n'
-                      : line[i] == 'r' ? '\r'
-                      : line[i] == 't' ? '\t'
-                                       : line[i];
+        const std::size_t named = std::string_view("nrt").find(line[i]);
+        row.back() += named == std::string_view::npos ? line[i] : "\n\r\t"[named];
       }
     }
   }

@@ -26,7 +26,6 @@ function cli(args, password) {
 
 // Writes the plain page (text or bytes) as `name` in the scratch folder and protects it.
 function protect(name, plain, password) {
-  fs.mkdirSync(path.dirname(path.join(work, name)), { recursive: true });
   fs.writeFileSync(path.join(work, name), plain, 'latin1');
   cli(['--protect', path.join(work, name)], password);
   return name;
@@ -41,10 +40,7 @@ async function open(name, answers = [], { screenshot = false, keep = false } = {
   await tab.route('http://kelvara.test/**', (route) => fs.promises.readFile(path.join(work, new URL(route.request().url()).pathname))
     .then((body) => route.fulfill({ body, contentType: route.request().url().endsWith('.css') ? 'text/css' : 'text/html' }), () => route.fulfill({ status: 404 })));
   tab.on('pageerror', (error) => seen.errors.push(error.message));
-  tab.on('dialog', (dialog) => {
-    const answer = answers[seen.prompts.push([dialog.message(), dialog.defaultValue()]) - 1];
-    return answer == null ? dialog.dismiss() : dialog.accept(answer);
-  });
+  tab.on('dialog', (dialog, answer = answers[seen.prompts.push([dialog.message(), dialog.defaultValue()]) - 1]) => (answer == null ? dialog.dismiss() : dialog.accept(answer)));
   await tab.goto(`http://kelvara.test/${name}`, { waitUntil: 'load' });
   await tab.evaluate(() => Promise.all([...document.images].map((image) => image.decode().catch(() => {}))));
   Object.assign(seen, await tab.evaluate(() => ({ title: document.title, body: document.body.innerHTML, text: document.body.innerText })));
@@ -56,7 +52,7 @@ async function open(name, answers = [], { screenshot = false, keep = false } = {
 test('styled pages look the same decoded in the browser as restored', async () => {
   const pages = fs.readdirSync(path.join(here, 'pages')).filter((name) => name.endsWith('.htm'));
   assert.ok(pages.length >= 6);
-  for (const folder of ['protected', 'restored']) fs.cpSync(path.join(here, 'pages/assets'), path.join(work, folder, 'assets'), { recursive: true });
+  for (const folder of ['protected/assets', 'restored/assets']) fs.cpSync(path.join(here, 'pages/assets'), path.join(work, folder), { recursive: true });
   for (const [i, page] of pages.entries()) {
     // Typed into the browser, "€" is the Windows-1252 byte 0x80; kelvara-cli takes it so in UTF-8.
     protect(`protected/${page}`, fs.readFileSync(path.join(here, 'pages', page)), Buffer.from(`pass ${i} \x80`, 'latin1'));
@@ -90,8 +86,7 @@ test('every answer to the prompt', async () => {
 
 test("the page's own SHA-256 and password check give the known answers", async () => {
   const { tab } = await open(protect('vectors.htm', '<html><head><title>t</title></head><body>b</body></html>', 'pw'), [null], { keep: true });
-  const lines = fs.readFileSync(path.join(here, '../../cipher/testdata/sha256_vectors.txt'), 'utf8').split('\n');
-  const vectors = lines.filter((line) => /^(sha256|check) /.test(line)).map((line) => line.split(' '));
+  const vectors = fs.readFileSync(path.join(here, '../../cipher/testdata/sha256_vectors.txt'), 'utf8').split('\n').filter((line) => /^(sha256|check) /.test(line)).map((line) => line.split(' '));
   assert.equal(vectors.length, 10);
   for (const [kind, a, b, digest, password = ''] of vectors) {
     // The typed password must give the key that the programs make of it.

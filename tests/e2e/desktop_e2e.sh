@@ -3,7 +3,7 @@
 # one, with a Wine prefix of its own), used as a person uses it: xdotool
 # clicks into the fields and types. It checks what only the whole program
 # shows, the files and the exit status; the dialog's texts and colours are the
-# in-process dialog tests' business. The command-line tool checks what a page
+# in-process dialog tests' business. The command-line tool tells what a page
 # was protected with: it restores a copy with that password. A screenshot of
 # the dialog is left in OUT_DIR/kelvara-dialog.png.
 #
@@ -11,17 +11,14 @@
 set -u
 exe=$1 cli=$2 src=$3 out=$4
 run=$src/cmake/wine-run.sh
-sample=$src/examples/sample.htm
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cd "$work" || exit 1
+cd "$work" && cp "$src/examples/sample.htm" a.htm && cp a.htm c.htm || exit 1
 failures=0
-fail() { echo "FAIL: $*" && failures=$((failures + 1)); }
-check() { "$@" || fail "$*"; }
-winpath() { echo "Z:${1//\//\\}"; }
+check() { "$@" || { echo "FAIL: $*" && failures=$((failures + 1)); }; }
 # Starts Kelvara.exe, on PAGE when one is named, and waits for the window titled TITLE.
 start() { # start TITLE [PAGE]
-  "$run" "$exe" ${2:+"$(winpath "$work/$2")"} &
+  "$run" "$exe" ${2:+"Z:${work//\//\\}\\$2"} &
   pid=$!
   window=$(timeout 60 xdotool search --sync --onlyvisible --name "$1" | head -1)
 }
@@ -34,55 +31,41 @@ passwords() { # passwords PASSWORD
   xdotool mousemove --window "$window" 330 100 click 1 sleep 0.3 type --delay 40 "${1%?}"
   xdotool mousemove --window "$window" 320 100 click 1 sleep 0.3 type --delay 40 "${1: -1}"
 }
-# Waits for Kelvara.exe to end by itself; it must end with status 0.
-finish() {
-  for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null && sleep 0.1; done
-  kill -0 "$pid" 2>/dev/null && fail "Kelvara.exe still running" && kill "$pid"
-  wait "$pid"
-  check test $? = 0
-}
+# Waits for Kelvara.exe to end by itself, 10 s at most; it must end with status 0.
+finish() { timeout 10 tail --pid="$pid" -f /dev/null || kill "$pid"; check wait "$pid"; }
 # Restores PAGE with PASSWORD by the command-line tool.
 restores() { printf '%s\n' "$2" | "$run" "$cli" --restore --password-stdin "$1" >/dev/null; }
 
-echo "== protect a page named on the command line"
-cp "$sample" a.htm
+# A page named on the command line is protected with the password typed...
 start '^ Kelvara \[' a.htm
-sleep 1
-import -window "$window" "$out/kelvara-dialog.png"
-passwords s3cret
-finish
-check cmp "$sample" a.htm.original
+sleep 1 && import -window "$window" "$out/kelvara-dialog.png"
+passwords s3cret && finish
+check cmp "$src/examples/sample.htm" a.htm.original
 cp a.htm protected.htm && cp a.htm restored.htm
 check restores restored.htm s3cret
-
-echo "== restore it"
+# ... and restored as the command-line tool restores it.
 start '^ Kelvara \[' a.htm
-passwords s3cret
-finish
+passwords s3cret && finish
 check cmp restored.htm a.htm
 check cmp protected.htm a.htm.protected
 
-echo "== a refused page is left as it was, and the dialog open until closed"
+# A refused page is left as it was, and the dialog open until it is closed.
 printf '<html><body>x</body></html>' | tee b.htm >before.htm
 start '^ Kelvara \[' b.htm
-passwords x
-sleep 3
+passwords x && sleep 3
 check kill -0 "$pid"
-xdotool windowfocus --sync "$window" key alt+F4
-finish
+xdotool windowfocus --sync "$window" key alt+F4 && finish
 check cmp before.htm b.htm
 
-echo "== the Open dialog chooses a page when none is named"
-cp "$sample" c.htm
+# With no page named, the Open dialog chooses one; the main dialog takes
+# input again once the Open dialog is gone.
 start 'Kelvara - Select file to encrypt/decrypt'
-# The main dialog takes input again once the Open dialog is gone.
-xdotool windowfocus --sync "$window" type "$(winpath "$work/c.htm")"
+xdotool windowfocus --sync "$window" type "Z:${work//\//\\}\\c.htm"
 xdotool key Return sleep 3
 window=$(timeout 60 xdotool search --sync --onlyvisible --name '^ Kelvara \[' | head -1)
-passwords open
-finish
+passwords open && finish
 check restores c.htm open
 check cmp restored.htm c.htm
 
-echo "== $failures failed checks"
+echo "$failures failed checks"
 [[ $failures == 0 ]]
