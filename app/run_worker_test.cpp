@@ -20,8 +20,11 @@ struct RecordingDialog final : MainDialog {
   void SetControlText(ControlId id, std::string_view text) override {
     Add("text " + std::to_string(id) + " " + std::string(text));
   }
-  void SetLabelColours(ControlId id, Colour text, Colour back) override {
-    Add("colours " + std::to_string(id) + " " + Rgb(text) + " on " + Rgb(back));
+  void SetLabelColours(ControlId id, Colour t, Colour b) override {
+    char call[64];
+    std::snprintf(call, sizeof call, "colours %d %d,%d,%d on %d,%d,%d", id, t.red, t.green, t.blue,
+                  b.red, b.green, b.blue);
+    Add(call);
   }
   void DisableControl(ControlId id) override { Add("disable " + std::to_string(id)); }
   void Repaint() override { Add("repaint"); }
@@ -30,9 +33,6 @@ struct RecordingDialog final : MainDialog {
     return chosenFile;
   }
   void Add(const std::string& call) { calls += call + "\n"; }
-  static std::string Rgb(Colour c) {
-    return std::to_string(c.red) + "," + std::to_string(c.green) + "," + std::to_string(c.blue);
-  }
   std::string chosenFile;
   std::string calls;
 };

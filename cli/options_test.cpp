@@ -22,9 +22,8 @@ std::string Parsed(const std::vector<std::string>& args) {
 }
 
 TEST(ParseOptions, Table) {
-  for (const auto& row : TableRows("cli/testdata/options.txt")) {
+  for (const auto& row : TableRows("cli/testdata/options.txt"))
     EXPECT_EQ(Parsed({row.begin() + 1, row.end()}), row[0]);
-  }
 }
 
 }  // namespace

@@ -32,11 +32,8 @@ TEST(ReadFirstLine, Table) {
           return n;
         },
         line);
-    EXPECT_EQ(read == LineRead::kNoInput ? "no input"
-              : read == LineRead::kLine  ? "[" + line + "]"
-                                         : "too long",
-              row[0])
-        << row[1];
+    const std::string shown[] = {"[" + line + "]", "no input", "too long"};  // by LineRead
+    EXPECT_EQ(shown[static_cast<int>(read)], row[0]) << row[1];
   }
 }
 

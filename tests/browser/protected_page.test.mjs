@@ -12,8 +12,8 @@ import path from 'node:path';
 
 const here = path.dirname(new URL(import.meta.url).pathname);
 const work = fs.mkdtempSync('/tmp/kelvara-browser-');
-const firstPrompt = ['Page protected by Kelvara encryption tool.', 'Please enter your password'];
-const retryPrompt = ['Wrong password. Page protected by Kelvara encryption tool.', ''];
+// The prompt's message and default answer, first and after a wrong password.
+const promptTexts = [['Page protected by Kelvara encryption tool.', 'Please enter your password'], ['Wrong password. Page protected by Kelvara encryption tool.', '']];
 const { chromium } = await import('playwright-core').catch((error) => assert.fail(`run scripts/install-deps.sh browser: ${error}`));
 const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: ['--no-sandbox', '--disable-gpu'] });
 after(() => browser.close().then(() => fs.rmSync(work, { recursive: true })));
@@ -60,7 +60,7 @@ test('styled pages look the same decoded in the browser as restored', async () =
     cli(['--restore', path.join(work, 'restored', page)], `pass ${i} \u20ac`);
     const restored = await open(`restored/${page}`, [], { screenshot: true });
     const decoded = await open(`protected/${page}`, [`pass ${i} \u20ac`], { screenshot: true });
-    assert.deepEqual([decoded.prompts, decoded.errors, restored.errors], [[firstPrompt], [], []], page);
+    assert.deepEqual([decoded.prompts, decoded.errors, restored.errors], [[promptTexts[0]], [], []], page);
     assert.deepEqual([decoded.title, decoded.body], [restored.title, restored.body], page);
     assert.ok(decoded.screenshot.equals(restored.screenshot), `${page}: the screenshots differ`);
   }
@@ -77,7 +77,7 @@ test('every answer to the prompt', async () => {
     const bytes = fs.readFileSync(path.join(work, protect('prompt.htm', plain, Buffer.from(key, 'latin1'))), 'latin1');
     fs.writeFileSync(path.join(work, 'prompt.htm'), kind === 'old' ? bytes.replace(/ *VetrakCheck\(".*\r\n/, '') : bytes, 'latin1');
     const seen = await open('prompt.htm', answers.map((answer) => answer?.replace(/^x\*(\d+)$/, (_, n) => 'x'.repeat(n)) ?? null));
-    assert.deepEqual([seen.prompts, seen.errors], [[firstPrompt, retryPrompt].slice(0, asked), []], name);
+    assert.deepEqual([seen.prompts, seen.errors], [promptTexts.slice(0, asked), []], name);
     if (sees === 'page') assert.deepEqual([seen.title, seen.text], ['Members & guests', 'Members area'], name);
     if (sees === 'cancelled') assert.deepEqual([seen.title, seen.body], ['Kelvara', 'This page is protected by Kelvara.'], name);
     if (sees === 'garbage') assert.ok(!seen.text.includes('Members'), name);

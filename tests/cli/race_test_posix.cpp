@@ -28,8 +28,7 @@ TEST_F(RaceTest, APageIsAlwaysWholeAndEveryOutcomeIsTrue) {
     SCOPED_TRACE(round);
     // Even rounds protect the plain page, odd rounds restore a protected one;
     // every third round the last run is killed some milliseconds in.
-    const bool protecting = round % 2 == 0;
-    const bool killOne = round % 3 == 0;
+    const bool protecting = round % 2 == 0, killOne = round % 3 == 0;
     const int runs = 2 + round % 2 + (round / 4) % 2;
     Put("page.htm", plain);
     if (!protecting) ::pclose(::popen((cli + page + "--protect").c_str(), "r"));
@@ -49,26 +48,22 @@ TEST_F(RaceTest, APageIsAlwaysWholeAndEveryOutcomeIsTrue) {
       started.push_back(
           ::popen((cli + kill + page + (protecting ? "--protect" : "--restore")).c_str(), "r"));
     }
-    std::vector<std::string> said;
-    for (FILE* run : started) {
-      std::string& text = said.emplace_back(256, '\0');
-      text.resize(std::fread(text.data(), 1, text.size(), run));
-      ::pclose(run);
-    }
-    racing = false;
-    reader.join();
-    EXPECT_EQ(torn, 0);
-
     // Each run did the work, found it done or the page busy; one did it at
     // most, and a page changed is one that a run made whole.
     const std::regex outcome(protecting ? "protected by Kelvara|busy"
                                         : "normal|not protected|busy");
     int done = 0;
-    for (std::size_t run = 0; run < said.size(); ++run) {
-      EXPECT_TRUE(std::regex_search(said[run], outcome) || (killOne && run + 1 == said.size()))
-          << said[run];
-      done += said[run].ends_with(protecting ? "now protected by Kelvara\n" : "(no protection)\n");
+    for (std::size_t run = 0; run < started.size(); ++run) {
+      std::string said(256, '\0');
+      said.resize(std::fread(said.data(), 1, said.size(), started[run]));
+      ::pclose(started[run]);
+      EXPECT_TRUE(std::regex_search(said, outcome) || (killOne && run + 1 == started.size()))
+          << said;
+      done += said.ends_with(protecting ? "now protected by Kelvara\n" : "(no protection)\n");
     }
+    racing = false;
+    reader.join();
+    EXPECT_EQ(torn, 0);
     const std::string after = Get("page.htm");
     PageParts parts;
     const bool made = protecting ? !ReadProtectedPage(after, PageCipher("pw"), parts).Refused()

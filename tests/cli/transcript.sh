@@ -21,8 +21,7 @@
 # as \r and \\ read as printf %b reads them; a CR right before a line end (the
 # terminal's, or the Windows runtime's) counts as nothing.
 set -u
-transcript=$(realpath "$1")
-shift
+transcript=$(realpath "$1") && shift
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/bin" "$work/run" && cd "$work/run" || exit 1
@@ -32,7 +31,7 @@ failures=0 command="" typed=() out="" err="" status=0
 
 on_terminal() {
   local seen="" key
-  coproc script -qfec "$command" /dev/null
+  coproc script -qfec "$command" /dev/null 2>"$work/err"
   local pid=$COPROC_PID
   exec {from}<&"${COPROC[0]}" {to}>&"${COPROC[1]}"
   while IFS= read -r -d '' -n 1 -t 20 key <&"$from"; do
@@ -51,7 +50,6 @@ replay() {
   diff -u --label expected --label stdout <(printf '%b' "$out") <(sed 's/\r$//' "$work/out") &&
     diff -u --label expected --label stderr <(printf '%b' "$err") <(sed 's/\r$//' "$work/err") &&
     [[ $got == "$status" ]] || echo "FAIL $((++failures)) (exit status $got, wanted $status): \$ $command"
-  : >"$work/err"
 }
 
 while IFS= read -r line; do
@@ -65,5 +63,4 @@ while IFS= read -r line; do
   esac
 done <"$transcript"
 replay
-echo "$failures failed cases"
-[[ $failures == 0 ]]
+[[ $failures == 0 ]] || { echo "$failures failed cases" && exit 1; }

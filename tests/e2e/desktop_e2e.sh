@@ -9,8 +9,7 @@
 #
 #   desktop_e2e.sh KELVARA_EXE CLI_EXE SOURCE_DIR OUT_DIR
 set -u
-exe=$1 cli=$2 src=$3 out=$4
-run=$src/cmake/wine-run.sh
+exe=$1 cli=$2 src=$3 out=$4 run=$3/cmake/wine-run.sh
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" && cp "$src/examples/sample.htm" a.htm && cp a.htm c.htm || exit 1
@@ -18,8 +17,7 @@ failures=0
 check() { "$@" || { echo "FAIL: $*" && failures=$((failures + 1)); }; }
 # Starts Kelvara.exe, on PAGE when one is named, and waits for the window titled TITLE.
 start() { # start TITLE [PAGE]
-  "$run" "$exe" ${2:+"Z:${work//\//\\}\\$2"} &
-  pid=$!
+  "$run" "$exe" ${2:+"Z:${work//\//\\}\\$2"} & pid=$!
   window=$(timeout 60 xdotool search --sync --onlyvisible --name "$1" | head -1)
 }
 # Clicks into each field near its right end and types: a click into a prompt
@@ -67,5 +65,4 @@ passwords open && finish
 check restores c.htm open
 check cmp restored.htm c.htm
 
-echo "$failures failed checks"
-[[ $failures == 0 ]]
+[[ $failures == 0 ]] || { echo "$failures failed checks" && exit 1; }

@@ -13,8 +13,7 @@ set -u
 command -v Xvfb >/dev/null || { echo "missing Xvfb: run scripts/install-deps.sh gui"; exit 1; }
 scratch=$(mktemp -d)
 trap 'WINEPREFIX=$scratch/prefix wineserver -k 2>/dev/null; kill $xvfb; rm -rf "$scratch"' EXIT
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" >/dev/null 2>&1 &
-xvfb=$!
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" >/dev/null 2>&1 & xvfb=$!
 for _ in $(seq 100); do [[ -s $scratch/display ]] && break; sleep 0.1; done
 export DISPLAY=:$(cat "$scratch/display")
 if [[ -f ${KELVARA_WINEPREFIX:-}/system.reg ]]; then
@@ -22,10 +21,10 @@ if [[ -f ${KELVARA_WINEPREFIX:-}/system.reg ]]; then
   # prefix and updates it on first start, alongside the test's own windows.
   # "wineserver" names the shared prefix's server; the copy gets its own.
   shopt -s dotglob
+  mkdir -p "$scratch/prefix/drive_c/windows"
   for entry in "$KELVARA_WINEPREFIX"/{*,drive_c/*,drive_c/windows/*}; do
     case ${entry#"$KELVARA_WINEPREFIX"/} in
-      wineserver) ;;
-      drive_c | drive_c/windows) mkdir -p "$scratch/prefix/${entry#"$KELVARA_WINEPREFIX"/}" ;;
+      drive_c | drive_c/windows | wineserver) ;;
       drive_c/windows/system32 | drive_c/windows/syswow64 | drive_c/windows/winsxs) cp -al "$entry" "$scratch/prefix/${entry#"$KELVARA_WINEPREFIX"/}" ;;
       *) cp -a "$entry" "$scratch/prefix/${entry#"$KELVARA_WINEPREFIX"/}" ;;
     esac
