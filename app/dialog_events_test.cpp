@@ -2,15 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-
 namespace kelvara {
 namespace {
 
 TEST(TimerStep, BouncesAndEndsTheDialogOnlyAfterRunFinished) {
   RunState state;
   int phase = 0;
-  std::map<int, int> tops;  // by phase; the first step already moves, to phase 1
+  int tops[64] = {};  // by phase; the first step already moves, to phase 1
   for (int step = 0; step < 64; ++step) {
     const TimerTick tick = TimerStep(phase, state);
     tops[phase] = tick.imageTop;

@@ -10,11 +10,6 @@
 namespace kelvara {
 namespace {
 
-std::string Rgb(COLORREF c) {
-  return std::to_string(GetRValue(c)) + "," + std::to_string(GetGValue(c)) + "," +
-         std::to_string(GetBValue(c));
-}
-
 // The dialog or a control as the table writes it. The dialog's place is how
 // far it lies off the centre of the work area, its size that of its client
 // area. Labels with colours of their own answer with the dialog's own brush.
@@ -38,24 +33,26 @@ std::string Describe(DialogContext& context, HWND control) {
   LOGFONTA font{};
   GetObjectA(reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)), sizeof font,
              &font);
-  std::snprintf(
-      line, sizeof line,
-      "%d %s %ld,%ld %ldx%ld style %lx ex %lx \"%s\" font \"%s\" %ld %ld%s sel %lx tab %d ",
-      GetDlgCtrlID(control), name, r.left, r.top, r.right - r.left, r.bottom - r.top,
-      GetWindowLongA(control, GWL_STYLE) & ~WS_CLIPSIBLINGS,
-      GetWindowLongA(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, text, font.lfFaceName, font.lfWeight,
-      font.lfHeight, GetFocus() == control ? " focus" : "",
-      static_cast<unsigned long>(SendMessageA(control, EM_GETSEL, 0, 0)),
-      GetDlgCtrlID(GetNextDlgTabItem(context.dialog, control, FALSE)));
   HDC dc = GetDC(context.dialog);
   const bool own =
       SendMessageA(context.dialog, control == context.dialog ? WM_CTLCOLORDLG : WM_CTLCOLORSTATIC,
                    reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control)) ==
       reinterpret_cast<LRESULT>(context.dialogBrush);
-  const std::string colours =
-      own ? "colours " + Rgb(GetTextColor(dc)) + " on " + Rgb(GetBkColor(dc)) : "system colours";
+  const COLORREF fore = GetTextColor(dc), back = GetBkColor(dc);
   ReleaseDC(context.dialog, dc);
-  return line + colours;
+  std::snprintf(
+      line, sizeof line,
+      "%d %s %ld,%ld %ldx%ld style %lx ex %lx \"%s\" font \"%s\" %ld %ld%s sel %lx tab %d "
+      "colours %d,%d,%d on %d,%d,%d",
+      GetDlgCtrlID(control), name, r.left, r.top, r.right - r.left, r.bottom - r.top,
+      GetWindowLongA(control, GWL_STYLE) & ~WS_CLIPSIBLINGS,
+      GetWindowLongA(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, text, font.lfFaceName, font.lfWeight,
+      font.lfHeight, GetFocus() == control ? " focus" : "",
+      static_cast<unsigned long>(SendMessageA(control, EM_GETSEL, 0, 0)),
+      GetDlgCtrlID(GetNextDlgTabItem(context.dialog, control, FALSE)), GetRValue(fore),
+      GetGValue(fore), GetBValue(fore), GetRValue(back), GetGValue(back), GetBValue(back));
+  const std::string described = line;
+  return own ? described : described.substr(0, described.find("colours")) + "system colours";
 }
 
 TEST(MainDialog, IsBuiltAsTheTableSays) {
@@ -73,6 +70,12 @@ TEST(MainDialog, IsBuiltAsTheTableSays) {
   Win32MainDialog(context).SetLabelColours(MatchLabel, SuccessGreen, DialogBackground);
   EXPECT_TRUE(Describe(context, GetDlgItem(dialog, MatchLabel))
                   .ends_with("colours 30,180,0 on 241,245,248"));
+  // A click on the surface or the image opens the web site.
+  int opened = 0;
+  context.openWebSite = [&opened] { ++opened; };
+  SendMessageA(dialog, WM_LBUTTONUP, 0, 0);
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(ImageControl, STN_DBLCLK), 0);
+  EXPECT_EQ(opened, 2);
   DestroyWindow(dialog);
 }
 

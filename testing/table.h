@@ -3,11 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
-#include <string>
-#include <string_view>
 #include <vector>
 
-#include "testing/source_file.h"
+#include "testing/source_file.h"  // and with it std::string and std::string_view
 
 namespace kelvara {
 

@@ -32,7 +32,6 @@ failures=0 command="" typed=() out="" err="" status=0
 on_terminal() {
   local seen="" key
   coproc script -qfec "$command" /dev/null 2>"$work/err"
-  local pid=$COPROC_PID
   exec {from}<&"${COPROC[0]}" {to}>&"${COPROC[1]}"
   while IFS= read -r -d '' -n 1 -t 20 key <&"$from"; do
     seen+=$key
@@ -40,7 +39,7 @@ on_terminal() {
   done
   printf '%s' "$seen" >"$work/out"
   exec {from}<&- {to}>&-
-  wait "$pid"
+  wait "$!"
 }
 
 replay() {
