@@ -33,7 +33,8 @@ on_terminal() {
   local seen="" key
   coproc script -qfec "$command" /dev/null 2>"$work/err"
   exec {from}<&"${COPROC[0]}" {to}>&"${COPROC[1]}"
-  while IFS= read -r -d '' -n 1 -t 20 key <&"$from"; do
+  # A run that shows nothing for 10 s waits for keys that never come: it is ended.
+  while IFS= read -r -d '' -n 1 -t 10 key <&"$from" || { (($? > 128)) && kill "$!"; false; }; do
     seen+=$key
     [[ $seen == *"assword: " && ${#typed[@]} -gt 0 ]] && printf '%b' "${typed[0]}" >&"$to" && typed=("${typed[@]:1}")
   done
