@@ -11,13 +11,14 @@ namespace {
 
 // The worker waits for fields that hold the same bytes, and whatever the GUI
 // thread publishes meanwhile, it gets a password that was published together
-// with a match, never a newer one.
+// with a match, never a newer one (nor none at all).
 TEST(RunState, TheWorkerGetsThePasswordThatMatched) {
   for (int round = 0; round < 50; ++round) {
     RunState state;
     std::string got;
     std::thread worker([&] { got = state.WaitForMatch(); });
-    for (int typed = 0; typed < 6 * 37; ++typed) {  // ends on a match
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));  // it waits before anything is typed
+    for (int typed = 0; typed < 6 * 37; ++typed) {              // ends on a match
       ChangeStep(state, std::to_string(typed), typed % 37 == 36 ? std::to_string(typed) : "x");
     }
     worker.join();
