@@ -13,10 +13,6 @@ inline constexpr int kBounceSteps = 64;
 inline constexpr int kBounceHeight = 100;
 inline constexpr int kImageLeft = 3;
 
-// The image's top edge at a phase of the bounce: 100 at the bottom, 0 at the
-// top, slow near the top and fastest at the bottom, like a ball.
-int BounceTop(int phase);
-
 struct TimerTick {
   int imageTop;
   bool endDialog;

@@ -222,12 +222,23 @@ DWORD WINAPI WorkerThread(void* parameter) {
   Win32MainDialog dialog(context);
   RealFileSystem files;
   SystemRandom random;
-  RunContext run{dialog, context.state, files, random, context.commandLineTail,
+  RunContext run{dialog,
+                 context.state,
+                 files,
+                 random,
+                 context.commandLineTail,
                  [](std::chrono::milliseconds pause) { Sleep(static_cast<DWORD>(pause.count())); }};
   const int status = RunWorker(run);
   context.state.SetWorkerStatus(status);
   if (SUCCEEDED(com)) CoUninitialize();
   return static_cast<DWORD>(status);
+}
+
+void StartWorkerThread(DialogContext& context) {
+  // The worker reports through the run state, so its handle is not needed.
+  if (HANDLE worker = CreateThread(nullptr, 0, WorkerThread, &context, 0, nullptr)) {
+    CloseHandle(worker);
+  }
 }
 
 }  // namespace
@@ -368,15 +379,14 @@ void RunModal(HWND dialog) {
 }
 
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  // Installed once the dialog is built, so the context is always there, and
+  // the one init message is the modal run's.
   DialogContext* context = ContextOf(dialog);
-  if (context == nullptr) return 0;
   switch (message) {
     case WM_INITDIALOG:
-      if (context->workerStarted) break;
-      context->workerStarted = true;
       context->bounceTimer = SetTimer(dialog, kBounceTimerId, kBounceTimerPeriodMs, nullptr);
       PostMessageA(dialog, WM_TIMER, kBounceTimerId, 0);
-      context->startWorker(*context);
+      StartWorkerThread(*context);
       break;
     case WM_TIMER:
       if (wParam == kBounceTimerId) OnTimer(dialog, *context);
@@ -408,13 +418,6 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
       break;
   }
   return 0;
-}
-
-void StartWorkerThread(DialogContext& context) {
-  // The worker reports through the run state, so its handle is not needed.
-  if (HANDLE worker = CreateThread(nullptr, 0, WorkerThread, &context, 0, nullptr)) {
-    CloseHandle(worker);
-  }
 }
 
 void OpenWebSite() {

@@ -23,13 +23,10 @@ struct DialogContext {
   HINSTANCE instance = nullptr;
   RunState state;
   std::string commandLineTail;
-  // Starts the worker on the built dialog. Tests put a counter here.
-  std::function<void(DialogContext&)> startWorker;
-  // A click on the image or the dialog's surface; tests count here too.
+  // A click on the image or the dialog's surface; tests count here.
   std::function<void()> openWebSite = OpenWebSite;
 
   HWND dialog = nullptr;
-  bool workerStarted = false;
   UINT_PTR bounceTimer = 0;
   int bouncePhase = 0;
   HFONT labelFont = nullptr;
@@ -74,8 +71,5 @@ HWND BuildMainDialog(DialogContext& context);
 void RunModal(HWND dialog);
 
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-
-// The real worker: a thread running the whole run flow.
-void StartWorkerThread(DialogContext& context);
 
 }  // namespace kelvara

@@ -25,7 +25,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   auto* context = new kelvara::DialogContext;
   context->instance = instance;
   context->commandLineTail = std::string(kelvara::CommandLineTail(GetCommandLineA()));
-  context->startWorker = kelvara::StartWorkerThread;
 
   INITCOMMONCONTROLSEX controls{sizeof(controls), kCommonControlClasses};
   InitCommonControlsEx(&controls);

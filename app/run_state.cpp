@@ -19,31 +19,6 @@ std::string RunState::WaitForMatch() {
   return password_;
 }
 
-bool RunState::PasswordsMatch() const {
-  std::lock_guard lock(mutex_);
-  return passwordsMatch_;
-}
-
-void RunState::SetSelectedFile(std::string path) {
-  std::lock_guard lock(mutex_);
-  selectedFile_ = std::move(path);
-}
-
-std::string RunState::SelectedFile() const {
-  std::lock_guard lock(mutex_);
-  return selectedFile_;
-}
-
-void RunState::SetResultText(std::string text) {
-  std::lock_guard lock(mutex_);
-  resultText_ = std::move(text);
-}
-
-std::string RunState::ResultText() const {
-  std::lock_guard lock(mutex_);
-  return resultText_;
-}
-
 bool RunState::BeginRewrite() {
   std::lock_guard lock(mutex_);
   if (ending_) return false;
@@ -54,11 +29,6 @@ bool RunState::BeginRewrite() {
 void RunState::EndRewrite() {
   std::lock_guard lock(mutex_);
   rewriting_ = false;
-}
-
-bool RunState::Rewriting() const {
-  std::lock_guard lock(mutex_);
-  return rewriting_;
 }
 
 bool RunState::RequestClose() {

@@ -28,13 +28,6 @@ class RunState {
   void PublishPasswords(std::string password, bool passwordsMatch);
   // Worker: blocks until a published snapshot matches, then gives its password.
   std::string WaitForMatch();
-  // Whether the last snapshot matched, without waiting.
-  bool PasswordsMatch() const;
-
-  void SetSelectedFile(std::string path);
-  std::string SelectedFile() const;
-  void SetResultText(std::string text);
-  std::string ResultText() const;
 
   void SetWorkerStatus(int status) { workerStatus_.store(status); }
   int WorkerStatus() const { return workerStatus_.load(); }
@@ -43,7 +36,6 @@ class RunState {
   // already ending: the page must then not be touched at all.
   bool BeginRewrite();
   void EndRewrite();
-  bool Rewriting() const;
 
   // GUI thread, when the user closes the dialog: true when it may end now,
   // false when the close is remembered until the rewrite is over.
@@ -53,12 +45,10 @@ class RunState {
   bool DialogShouldEnd();
 
  private:
-  mutable std::mutex mutex_;
+  std::mutex mutex_;
   std::condition_variable matched_;
   std::string password_;
   bool passwordsMatch_ = false;
-  std::string selectedFile_;
-  std::string resultText_;
   bool rewriting_ = false;
   bool closeRequested_ = false;
   bool ending_ = false;

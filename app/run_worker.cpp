@@ -20,8 +20,7 @@ void ShowOutcome(MainDialog& dialog, std::string_view text, Colour colour) {
 int RunWorker(RunContext& run) {
   MainDialog& dialog = run.dialog;
   std::string candidate = CandidateFile(run.commandLineTail);
-  std::string selectedFile = NamesPage(candidate) ? std::move(candidate) : dialog.ChooseFile();
-  run.state.SetSelectedFile(selectedFile);
+  const std::string selectedFile = NamesPage(candidate) ? std::move(candidate) : dialog.ChooseFile();
   if (selectedFile.empty()) {
     dialog.DisableControl(PasswordField);
     dialog.DisableControl(ConfirmField);
@@ -46,7 +45,6 @@ int RunWorker(RunContext& run) {
   const Outcome outcome = restoring ? RestorePage(selectedFile, cipher, run.files)
                                     : ProtectPage(selectedFile, cipher, scanner, run.files, run.random);
   run.state.EndRewrite();
-  run.state.SetResultText(std::string(outcome.Refused() ? outcome.Text() : ""));
 
   if (outcome.Refused()) {
     ShowOutcome(dialog, outcome.Text(), FailureRed);

@@ -9,6 +9,13 @@
 namespace kelvara::cli {
 namespace {
 
+// True for a file name ending in ".htm" or ".html", in any letter case. The
+// backups that a run leaves (".original", ".protected") never qualify.
+bool IsPageName(std::string_view name) {
+  const std::string lower = LowerAnsi(name);
+  return lower.ends_with(".htm") || lower.ends_with(".html");
+}
+
 class PageCollector {
  public:
   explicit PageCollector(FileTree& tree) : tree_(tree) {}
@@ -100,11 +107,6 @@ class PageCollector {
 };
 
 }  // namespace
-
-bool IsPageName(std::string_view name) {
-  const std::string lower = LowerAnsi(name);
-  return lower.ends_with(".htm") || lower.ends_with(".html");
-}
 
 PageList CollectPages(const std::vector<std::string>& paths, FileTree& tree) {
   PageCollector collector(tree);

@@ -8,10 +8,6 @@
 
 namespace kelvara::cli {
 
-// True for a file name ending in ".htm" or ".html", in any letter case. The
-// backups that a run leaves (".original", ".protected") never qualify.
-bool IsPageName(std::string_view name);
-
 // A path and what is said about it.
 struct PathNote {
   std::string path;

@@ -1,38 +1,23 @@
 #!/usr/bin/env bash
 # Reads the resources back from the built programs, as Explorer's properties
-# and installers read them.
+# and installers read them: version, names and the copyright of LICENSE, a
+# description of each program's own, the icon, and the bitmap in the desktop
+# program only.
 #
 #   version_resources_test.sh WINDRES VERSION LICENSE KELVARA_EXE CLI_EXE
-set -uo pipefail
-windres=$1 version=$2 license=$3 app=$4 cli=$5
-failures=0
-expect() { # expect WHAT ACTUAL WANTED
-  if [[ $2 == "$3" ]]; then
-    echo "ok: $1"
-  else
-    echo "FAIL: $1 is '$2', not '$3'"
-    failures=$((failures + 1))
-  fi
-}
-
-copyright=$(grep -m1 '^Copyright' "$license")
-descriptions=()
-for exe in "$app" "$cli"; do
-  name=$(basename "$exe")
-  rc=$("$windres" -J coff -i "$exe" -O rc)
-  value() { sed -n "s/^ *VALUE \"$1\", \"\(.*\)\"\$/\1/p" <<<"$rc"; }
-  expect "$name FILEVERSION" "$(sed -n 's/^ *FILEVERSION //p' <<<"$rc")" "${version//./, }, 0"
-  for key in FileVersion ProductVersion; do expect "$name $key" "$(value $key)" "$version"; done
-  expect "$name ProductName" "$(value ProductName)" Kelvara
-  expect "$name LegalCopyright" "$(value LegalCopyright)" "$copyright"
-  expect "$name CompanyName" "$(value CompanyName)" "${copyright#Copyright (c) * }"
-  expect "$name OriginalFilename" "$(value OriginalFilename)" "$name"
-  expect "$name InternalName" "$(value InternalName)" "${name%.exe}"
-  expect "$name icon group ICO" "$(grep -c '^"ICO" 14 ' <<<"$rc")" 1
-  expect "$name bitmaps" "$(grep -c ' 2 /\* RT_BITMAP' <<<"$rc")" "$([[ $exe == "$app" ]] && echo 1 || echo 0)"
-  descriptions+=("$(value FileDescription)")
+set -u
+windres=$1 version=$2 copyright=$(grep -m1 '^Copyright' "$3") failures=0 descriptions=""
+fail() { echo "FAIL: $*" && failures=$((failures + 1)); }
+for exe in "$4" "$5"; do
+  name=$(basename "$exe") rc=$("$windres" -J coff -i "$exe" -O rc)
+  for want in "FILEVERSION ${version//./, }, 0" "\"FileVersion\", \"$version\"" "\"ProductVersion\", \"$version\"" \
+    "\"ProductName\", \"Kelvara\"" "\"LegalCopyright\", \"$copyright\"" "\"CompanyName\", \"${copyright#Copyright (c) * }\"" \
+    "\"OriginalFilename\", \"$name\"" "\"InternalName\", \"${name%.exe}\"" '"ICO" 14 /* RT_GROUP_ICON */'; do
+    grep -qF "$want" <<<"$rc" || fail "$name lacks $want"
+  done
+  [[ $(grep -c ' 2 /\* RT_BITMAP' <<<"$rc") == $([[ $exe == "$4" ]] && echo 1 || echo 0) ]] || fail "$name: bitmaps"
+  descriptions+=$(grep '"FileDescription", "..' <<<"$rc")$'\n'
 done
-expect "a description of each program" "$(printf '%s\n' "${descriptions[@]}" | sort -u | grep -c .)" 2
-
-echo "== $failures failed checks"
+[[ $(sort -u <<<"$descriptions" | grep -c .) == 2 ]] || fail "a description of each program: $descriptions"
+echo "$failures failed checks"
 [[ $failures == 0 ]]

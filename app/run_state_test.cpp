@@ -1,0 +1,30 @@
+#include "app/run_state.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "app/dialog_events.h"
+
+namespace kelvara {
+namespace {
+
+// The worker waits for fields that hold the same bytes, and whatever the GUI
+// thread publishes meanwhile, it gets a password that was published together
+// with a match, never a newer one (nor none at all).
+TEST(RunState, TheWorkerGetsThePasswordThatMatched) {
+  for (int round = 0; round < 50; ++round) {
+    RunState state;
+    std::string got;
+    std::thread worker([&] { got = state.WaitForMatch(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));  // it waits before anything is typed
+    for (int typed = 0; typed < 6 * 37; ++typed) {              // ends on a match
+      ChangeStep(state, std::to_string(typed), typed % 37 == 36 ? std::to_string(typed) : "x");
+    }
+    worker.join();
+    EXPECT_EQ(std::stoi(got) % 37, 36) << got;
+  }
+}
+
+}  // namespace
+}  // namespace kelvara
