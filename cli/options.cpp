@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <numeric>
 
+#include "format/texts.h"
+
 namespace kelvara::cli {
 namespace {
 
@@ -50,8 +52,9 @@ std::string_view Suggestion(std::string_view arg) {
 
 }  // namespace
 
-Options ParseOptions(const std::vector<std::string>& args) {
-  Options options;
+Outcome ParseOptions(const std::vector<std::string>& args, Options& options) {
+  options = Options{};
+  Outcome outcome;
   bool sawProtect = false;
   bool sawRestore = false;
   bool onlyPaths = false;
@@ -79,62 +82,29 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.help = true;
     } else if (arg == "--version") {
       options.version = true;
-    } else if (options.error.empty()) {
-      options.error = "unknown option '" + Printable(arg) + "'";
+    } else if (!outcome.Refused()) {
+      std::string text(kUnknownOption);
+      text.append(" '").append(Printable(arg)).append("'");
       if (const std::string_view option = Suggestion(arg); !option.empty()) {
-        options.error.append("; did you mean '").append(option).append("'?");
+        text.append(kDidYouMean).append(" '").append(option).append("'?");
       }
+      outcome = Outcome(OutcomeCode::UnknownOption, std::move(text));
     }
   }
-  if (options.help || options.version) {
-    // Asking for help is never an error, whatever else the line holds.
-    options.error.clear();
-    return options;
-  }
-  if (!options.error.empty()) return options;
-  if (sawProtect && sawRestore) {
-    options.error = "--protect and --restore cannot be used together";
-  } else if (outputNext || (options.output.empty() && std::find(args.begin(), args.end(),
-                                                                  "--output=") != args.end())) {
-    options.error = "--output needs a folder";
-  } else if (options.paths.empty()) {
-    options.error = "no PATH given";
-  }
   options.mode = sawProtect ? Mode::kProtect : sawRestore ? Mode::kRestore : Mode::kAuto;
-  return options;
+  // Asking for help is never an error, whatever else the line holds.
+  if (options.help || options.version) return OutcomeCode::Done;
+  if (outcome.Refused()) return outcome;
+  if (sawProtect && sawRestore) return OutcomeCode::BothModes;
+  if (outputNext ||
+      (options.output.empty() && std::find(args.begin(), args.end(), "--output=") != args.end())) {
+    return OutcomeCode::OutputNeedsFolder;
+  }
+  if (options.paths.empty()) return OutcomeCode::NoPath;
+  return OutcomeCode::Done;
 }
 
-std::string HelpText() {
-  std::string text(kUsageLine);
-  text +=
-      "\n"
-      "\n"
-      "Password-protects HTML pages in place, or restores protected pages.\n"
-      "Each PATH is a page, or a folder searched recursively for .htm and .html files.\n"
-      "A page titled \"Kelvara\" is restored; any other page is protected.\n"
-      "\n"
-      "Options:\n"
-      "  --protect         only protect; a page already protected is refused\n"
-      "  --restore         only restore; a page not protected is refused\n"
-      "  --password-stdin  read the password from the first line of standard input\n"
-      "                    (at most 4096 bytes) instead of asking on the terminal\n"
-      "  --output DIR      write the pages under DIR, as they lie under the folders\n"
-      "                    named, and leave the pages themselves and their backups alone\n"
-      "  -h, --help        show this help and exit\n"
-      "  --version         show the version and exit\n"
-      "  --                treat every later argument as a PATH\n"
-      "\n"
-      "On the terminal the password is asked twice, or once when every page is to be\n"
-      "restored.\n"
-      "\n"
-      "A password in UTF-8 is turned into Windows-1252 bytes, as the desktop program\n"
-      "and the browser see it; any other password is used byte for byte.\n"
-      "\n"
-      "Exit status: 0 when every page succeeded; 1 when a page was refused, a path\n"
-      "inside a folder could not be reached or no page was found; 2 for a usage\n"
-      "error (nothing is changed then).\n";
-  return text;
-}
+std::string HelpText() { return std::string(kUsageLine).append("\n").append(kHelpBody); }
 
 std::string Printable(std::string_view text) {
   std::string printed;

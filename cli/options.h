@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "format/texts.h"
+#include "format/outcome.h"
 
 namespace kelvara::cli {
 
@@ -19,14 +19,13 @@ struct Options {
   // Where the pages are written instead of in place; empty for in place.
   std::string output;
   std::vector<std::string> paths;
-  // Empty when the arguments make sense; otherwise what is wrong with them.
-  std::string error;
 };
 
-// Reads the arguments that follow the program's name. Options may stand
-// anywhere before a "--", after which every argument is a path, so that a
-// page whose name starts with "-" can still be named.
-Options ParseOptions(const std::vector<std::string>& args);
+// Reads the arguments that follow the program's name into `options`, or
+// refuses them with what is wrong with them. Options may stand anywhere
+// before a "--", after which every argument is a path, so that a page whose
+// name starts with "-" can still be named.
+Outcome ParseOptions(const std::vector<std::string>& args, Options& options);
 
 // The full help: the usage line and a line on each option.
 std::string HelpText();

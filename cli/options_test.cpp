@@ -11,8 +11,9 @@ namespace {
 
 // What the arguments come to, as the table writes it.
 std::string Parsed(const std::vector<std::string>& args) {
-  const Options options = ParseOptions(args);
-  if (!options.error.empty()) return "error: " + options.error;
+  Options options;
+  if (const Outcome parsed = ParseOptions(args, options); parsed.Refused())
+    return "error: " + std::string(parsed.Text());
   if (options.help || options.version) return options.help ? "help" : "version";
   std::string parsed = std::array{"auto", "protect", "restore"}[static_cast<int>(options.mode)];
   if (options.passwordStdin) parsed += " stdin";

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <set>
 
-#include "format/texts.h"
 #include "text/text.h"
 
 namespace kelvara::cli {
@@ -24,16 +23,16 @@ class PageCollector {
     const PathInfo info = tree_.Look(path);
     switch (info.kind) {
       case PathKind::kMissing:
-        list_.errors.push_back({path, "no such file or folder"});
+        list_.errors.push_back({path, OutcomeCode::NoSuchPath});
         break;
       case PathKind::kOther:
-        list_.errors.push_back({path, "neither a page nor a folder"});
+        list_.errors.push_back({path, OutcomeCode::NotPageOrFolder});
         break;
       case PathKind::kUnreadable:
-        list_.errors.push_back({path, "cannot be read"});
+        list_.errors.push_back({path, OutcomeCode::PathUnreadable});
         break;
       case PathKind::kTooLong:
-        list_.errors.push_back({path, "path too long"});
+        list_.errors.push_back({path, OutcomeCode::PathTooLong});
         break;
       case PathKind::kFile:
         AddPage(path, info.identity, BaseName(path));
@@ -66,9 +65,9 @@ class PageCollector {
     std::vector<std::string> names;
     if (!tree_.List(folder, names)) {
       if (named) {
-        list_.errors.push_back({folder, "folder cannot be read"});
+        list_.errors.push_back({folder, OutcomeCode::FolderUnreadable});
       } else {
-        list_.entries.push_back({folder, kFolderUnreadable});
+        list_.entries.push_back({folder, OutcomeCode::WalkFolderUnreadable});
       }
       return;
     }
@@ -86,10 +85,10 @@ class PageCollector {
           break;
         // What it is cannot be told, so it may be a page or hold some.
         case PathKind::kUnreadable:
-          list_.entries.push_back({path, kEntryUnreadable});
+          list_.entries.push_back({path, OutcomeCode::WalkEntryUnreadable});
           break;
         case PathKind::kTooLong:
-          list_.entries.push_back({path, kPathTooLong});
+          list_.entries.push_back({path, OutcomeCode::WalkPathTooLong});
           break;
         // Dangling links, devices and pipes are no pages.
         case PathKind::kMissing:
@@ -114,26 +113,26 @@ PageList CollectPages(const std::vector<std::string>& paths, FileTree& tree) {
   return collector.Take();
 }
 
-std::string_view OutputFor(const PathNote& page, const std::vector<std::string>& named,
-                           const std::string& output, FileTree& tree, std::string& written) {
+Outcome OutputFor(const PathNote& page, const std::vector<std::string>& named,
+                  const std::string& output, FileTree& tree, std::string& written) {
   const std::string outputFolder = tree.Canonical(output);
   for (const std::string& path : named) {
     if (tree.Look(path).kind != PathKind::kFolder) continue;
     const std::string folder = tree.Canonical(path);
     if (outputFolder == folder || outputFolder.starts_with(tree.Join(folder, ""))) {
-      return kOutputInsideSource;
+      return OutcomeCode::OutputInsideSource;
     }
   }
   written = tree.Join(output, page.relative);
   const std::size_t slash = written.find_last_of("/\\");
   if (slash != std::string::npos && !tree.MakeFolders(written.substr(0, slash))) {
-    return kOutputFolderFailed;
+    return OutcomeCode::OutputFolderFailed;
   }
   const PathInfo there = tree.Look(written);
   if (there.kind == PathKind::kFile && there.identity == tree.Look(page.path).identity) {
-    return kOutputIsSource;
+    return OutcomeCode::OutputIsSource;
   }
-  return {};
+  return OutcomeCode::Done;
 }
 
 }  // namespace kelvara::cli

@@ -5,20 +5,21 @@
 #include <vector>
 
 #include "cli/file_tree.h"
+#include "format/outcome.h"
 
 namespace kelvara::cli {
 
-// A path and what is said about it.
+// A path and what is said about it: done for a page still to be run.
 struct PathNote {
   std::string path;
-  std::string_view text;
+  Outcome outcome = {};
   // Where a page lies under the folder named (its name alone when it was
   // named itself): where it goes under an output folder.
   std::string relative = {};
 };
 
 struct PageList {
-  // The run's lines in the order found: each page once (empty text), spelt
+  // The run's lines in the order found: each page once (done), spelt
   // as named or as the walk built it, and each path inside a folder that the
   // walk could not reach, with the reason; those count as refused.
   std::vector<PathNote> entries;
@@ -34,11 +35,11 @@ struct PageList {
 // since a rewrite gives a page a new identity.
 PageList CollectPages(const std::vector<std::string>& paths, FileTree& tree);
 
-// Where a page goes under `output`, or the reason it cannot go there: the
-// output folder inside a folder being read (its pages would be read as new
-// ones the next time), or an output that is the page itself. The folder is
-// made when it is missing.
-std::string_view OutputFor(const PathNote& page, const std::vector<std::string>& named,
-                           const std::string& output, FileTree& tree, std::string& written);
+// Where a page goes under `output` (`written`), or the reason it cannot go
+// there: the output folder inside a folder being read (its pages would be
+// read as new ones the next time), or an output that is the page itself.
+// The folder is made when it is missing.
+Outcome OutputFor(const PathNote& page, const std::vector<std::string>& named,
+                  const std::string& output, FileTree& tree, std::string& written);
 
 }  // namespace kelvara::cli

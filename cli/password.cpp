@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <optional>
 
+#include "format/texts.h"
+
 namespace kelvara::cli {
 namespace {
 
@@ -79,30 +81,29 @@ std::size_t Utf8Length(char32_t c) {
 
 }  // namespace
 
-bool PasswordToKey(std::string_view password, std::string& key, std::string& error) {
+Outcome PasswordToKey(std::string_view password, std::string& key) {
   key.clear();
-  error.clear();
   std::u32string characters;
   bool ascii = true;
   for (const char b : password) ascii = ascii && static_cast<unsigned char>(b) < 0x80;
   if (ascii || !DecodeUtf8(password, characters)) {
     key.assign(password);
-    return true;
+    return OutcomeCode::Done;
   }
   std::size_t at = 0;
   for (const char32_t c : characters) {
     const std::size_t length = Utf8Length(c);
     const std::optional<char> byte = ToWindows1252(c);
     if (!byte) {
-      error = "the password holds " + Describe(c, password.substr(at, length)) +
-              ", a character that Windows-1252 lacks";
+      std::string text(kPasswordHolds);
+      text.append(" ").append(Describe(c, password.substr(at, length))).append(kNotInWindows1252);
       key.clear();
-      return false;
+      return Outcome(OutcomeCode::PasswordCharacter, std::move(text));
     }
     key.push_back(*byte);
     at += length;
   }
-  return true;
+  return OutcomeCode::Done;
 }
 
 LineRead ReadFirstLine(const std::function<std::size_t(char* buffer, std::size_t size)>& read,

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "format/outcome.h"
+
 namespace kelvara::cli {
 
 // The desktop program's key is its password in the Windows ANSI code page,
@@ -12,9 +14,9 @@ namespace kelvara::cli {
 // Windows-1252 bytes; any other password (plain ASCII, or bytes that are not
 // UTF-8, such as a password already in Windows-1252) is kept byte for byte.
 //
-// Gives true with `key` set, or false with `error` naming the first character
-// that Windows-1252 lacks.
-bool PasswordToKey(std::string_view password, std::string& key, std::string& error);
+// Sets `key`, or refuses a password with a character that Windows-1252
+// lacks, naming the first such character.
+Outcome PasswordToKey(std::string_view password, std::string& key);
 
 // The longest password line read from standard input, its line end not counted.
 inline constexpr std::size_t kMaxPasswordLine = 4096;

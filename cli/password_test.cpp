@@ -10,8 +10,8 @@ namespace {
 TEST(PasswordToKey, Table) {
   for (const auto& row : TableRows("cli/testdata/passwords.txt")) {
     std::string key;
-    std::string error;
-    EXPECT_EQ(PasswordToKey(row[0], key, error) ? key : "error: " + error, row[1]) << row[0];
+    const Outcome outcome = PasswordToKey(row[0], key);
+    EXPECT_EQ(outcome.Refused() ? "error: " + std::string(outcome.Text()) : key, row[1]) << row[0];
   }
 }
 

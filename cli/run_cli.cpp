@@ -8,6 +8,7 @@
 #include "cli/page_run.h"
 #include "cli/password.h"
 #include "cli/progress.h"
+#include "format/texts.h"
 #include "kelvara_version.h"
 #include "protect/protect_page.h"
 #include "scan/tag_scanner.h"
@@ -24,7 +25,7 @@ std::string ErrorLine(std::string_view message) {
 }
 
 std::string NoteLine(const PathNote& note) {
-  return Printable(note.path).append(": ").append(note.text);
+  return Printable(note.path).append(": ").append(note.outcome.Text());
 }
 
 int UsageError(Console& console, std::string_view message) {
@@ -41,46 +42,46 @@ bool OnlyRestoring(Mode mode, const PageList& list, FileSystem& files) {
   if (mode != Mode::kAuto) return mode == Mode::kRestore;
   TagScanner scanner(files);
   return std::all_of(list.entries.begin(), list.entries.end(), [&](const PathNote& entry) {
-    return !entry.text.empty() || IsProtectedPage(scanner, entry.path);
+    return entry.outcome.Refused() || IsProtectedPage(scanner, entry.path);
   });
 }
 
 // Gets the run's password, from standard input or asked on the terminal.
-// Gives an empty text when it has one, otherwise the usage error.
-std::string GetPassword(const Options& options, const PageList& list, FileSystem& files,
+Outcome GetPassword(const Options& options, const PageList& list, FileSystem& files,
                         Console& console, std::string& password) {
   if (options.passwordStdin) {
     const LineRead read = ReadFirstLine(
         [&console](char* buffer, std::size_t size) { return console.ReadInput(buffer, size); },
         password);
-    if (read == LineRead::kNoInput) return "no password on standard input";
+    if (read == LineRead::kNoInput) return OutcomeCode::NoPasswordOnInput;
     if (read == LineRead::kTooLong) {
-      return "the password on standard input is longer than " + std::to_string(kMaxPasswordLine) +
-             " bytes";
+      return Outcome(OutcomeCode::PasswordTooLong, std::string(kPasswordTooLong) + " " +
+                                                       std::to_string(kMaxPasswordLine) + " bytes");
     }
-    return "";
+    return OutcomeCode::Done;
   }
   // Waiting for a password that no one can type would hang a script for good.
-  if (!console.InputIsTerminal()) return "no terminal to ask the password on; use --password-stdin";
+  if (!console.InputIsTerminal()) return OutcomeCode::NoTerminal;
   const bool once = OnlyRestoring(options.mode, list, files);
   std::string prompt(kPasswordPrompt);
   for (int attempt = 0; attempt < kPasswordAttempts; ++attempt) {
     std::string repeated;
-    if (!console.AskHidden(prompt, password)) return "no password entered";
-    if (once) return "";
-    if (!console.AskHidden(kRepeatPrompt, repeated)) return "no password entered";
-    if (password == repeated) return "";
+    if (!console.AskHidden(prompt, password)) return OutcomeCode::NoPasswordEntered;
+    if (once) return OutcomeCode::Done;
+    if (!console.AskHidden(kRepeatPrompt, repeated)) return OutcomeCode::NoPasswordEntered;
+    if (password == repeated) return OutcomeCode::Done;
     // Said with the next prompt, where the prompts go: on the terminal.
     prompt.assign(kPasswordsDifferRetry).append("\n").append(kPasswordPrompt);
   }
-  return "the passwords differ; nothing was changed";
+  return OutcomeCode::PasswordsDiffer;
 }
 
 }  // namespace
 
 int RunCommandLine(const std::vector<std::string>& args, Console& console, FileTree& tree,
                    FileSystem& files, RandomSource& random) {
-  const Options options = ParseOptions(args);
+  Options options;
+  const Outcome parsed = ParseOptions(args, options);
   if (options.help) {
     console.Out(HelpText());
     return console.FlushOut() ? kExitSuccess : kExitRefused;
@@ -89,7 +90,7 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileT
     console.Out(std::string(kProgramName) + " " + KELVARA_VERSION + "\n");
     return console.FlushOut() ? kExitSuccess : kExitRefused;
   }
-  if (!options.error.empty()) return UsageError(console, options.error);
+  if (parsed.Refused()) return UsageError(console, parsed.Text());
 
   PageList list = CollectPages(options.paths, tree);
   if (!list.errors.empty()) {
@@ -101,21 +102,22 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileT
     return UsageError(console, NoteLine(list.errors.back()));
   }
   if (std::none_of(list.entries.begin(), list.entries.end(),
-                   [](const PathNote& entry) { return entry.text.empty(); })) {
+                   [](const PathNote& entry) { return !entry.outcome.Refused(); })) {
     // What the walk could not reach is told all the same.
     for (const PathNote& entry : list.entries) console.Out(NoteLine(entry) + "\n");
     console.FlushOut();
-    console.Err(ErrorLine("no .htm or .html pages found"));
+    console.Err(ErrorLine(kNoPagesFound));
     return kExitRefused;
   }
 
   std::string password;
-  if (const std::string error = GetPassword(options, list, files, console, password);
-      !error.empty()) {
-    return UsageError(console, error);
+  if (const Outcome got = GetPassword(options, list, files, console, password); got.Refused()) {
+    return UsageError(console, got.Text());
   }
   std::string key;
-  if (std::string error; !PasswordToKey(password, key, error)) return UsageError(console, error);
+  if (const Outcome taken = PasswordToKey(password, key); taken.Refused()) {
+    return UsageError(console, taken.Text());
+  }
 
   const PageCipher cipher(key);
   TagScanner scanner(files);
@@ -128,19 +130,15 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileT
   progress.Show(done);
   for (PathNote& entry : list.entries) {
     std::string written;
-    if (entry.text.empty() && !options.output.empty()) {
-      entry.text = OutputFor(entry, options.paths, options.output, tree, written);
+    if (!entry.outcome.Refused() && !options.output.empty()) {
+      entry.outcome = OutputFor(entry, options.paths, options.output, tree, written);
     }
-    if (entry.text.empty()) {
-      const Outcome outcome =
-          RunPage(entry.path, options.mode, cipher, scanner, files, random, written);
-      entry.text = outcome.Text();
-      if (outcome.Code() == OutcomeCode::Protected) ++protectedPages;
-      if (outcome.Code() == OutcomeCode::Restored) ++restoredPages;
-      if (outcome.Refused()) ++refused;
-    } else {
-      ++refused;
+    if (!entry.outcome.Refused()) {
+      entry.outcome = RunPage(entry.path, options.mode, cipher, scanner, files, random, written);
     }
+    if (entry.outcome.Code() == OutcomeCode::Protected) ++protectedPages;
+    if (entry.outcome.Code() == OutcomeCode::Restored) ++restoredPages;
+    if (entry.outcome.Refused()) ++refused;
     progress.Erase();
     console.Out(NoteLine(entry) + "\n");
     // The line goes out before the counter is drawn again beside it.
@@ -150,11 +148,12 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileT
   progress.Erase();
   const bool written = console.FlushOut();
   if (list.entries.size() > 1) {
-    console.Err(std::to_string(protectedPages) + " protected, " + std::to_string(restoredPages) +
-                " restored, " + std::to_string(refused) + " refused\n");
+    console.Err(std::to_string(protectedPages).append(kSummaryProtected) +
+                std::to_string(restoredPages).append(kSummaryRestored) +
+                std::to_string(refused).append(kSummaryRefused).append("\n"));
   }
   if (!written) {
-    console.Err(ErrorLine("could not write the outcome to standard output"));
+    console.Err(ErrorLine(kOutcomesNotWritten));
     return kExitRefused;
   }
   return refused > 0 ? kExitRefused : kExitSuccess;

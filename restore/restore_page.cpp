@@ -80,7 +80,7 @@ Outcome ReadProtectedPage(std::string_view bytes, const PageCipher& cipher, Page
     line = TrimSpaces(line);
     return true;
   };
-  constexpr Outcome damaged = OutcomeCode::PageDamaged;
+  const Outcome damaged = OutcomeCode::PageDamaged;
 
   // A page written before the check value existed has no check line; it is
   // then guarded by what the right password can never give.
