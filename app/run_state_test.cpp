@@ -19,6 +19,9 @@ TEST(RunState, TheWorkerGetsThePasswordThatMatched) {
     std::thread worker([&] { got = state.WaitForMatch(); });
     std::this_thread::sleep_for(std::chrono::milliseconds(2));  // it waits before anything is typed
     for (int typed = 0; typed < 6 * 37; ++typed) {              // ends on a match
+      // The last match comes to a worker that is asleep again, and only the
+      // match itself can wake it.
+      if (typed == 6 * 37 - 1) std::this_thread::sleep_for(std::chrono::milliseconds(2));
       ChangeStep(state, std::to_string(typed), typed % 37 == 36 ? std::to_string(typed) : "x");
     }
     worker.join();
