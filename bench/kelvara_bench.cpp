@@ -97,9 +97,8 @@ void SetBytes(benchmark::State& state, std::size_t bytesPerIteration) {
 void BM_FindTagFirstLook(benchmark::State& state, std::string_view tag) {
   MemoryFileSystem files;
   files.files[kPageName] = LargePage();
-  TagScanner scanner(files);
   for (auto _ : state) {
-    scanner.ForgetCache();
+    TagScanner scanner(files);
     if (!scanner.FindTag(kPageName, tag, 1)) {
       state.SkipWithError("tag not found");
       break;

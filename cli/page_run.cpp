@@ -8,13 +8,12 @@
 namespace kelvara::cli {
 
 Outcome RunPage(const std::string& path, Mode mode, const PageCipher& cipher,
-                    TagScanner& scanner, FileSystem& files, RandomSource& random,
+                TagScanner& scanner, FileSystem& files, RandomSource& random,
                 const std::string& output) {
   bool isProtected = false;
   try {
     isProtected = IsProtectedPage(scanner, path);
   } catch (const std::bad_alloc&) {
-    scanner.ForgetCache();
     return OutcomeCode::NoMemory;
   }
   if (mode == Mode::kProtect && isProtected) return OutcomeCode::AlreadyProtected;

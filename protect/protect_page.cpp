@@ -191,7 +191,6 @@ Outcome ProtectPage(const std::string& selectedFile, const PageCipher& cipher,
             : RewritePage(files, output, {}, writer);
     return written.Refused() ? written : OutcomeCode::Protected;
   } catch (const std::bad_alloc&) {
-    scanner.ForgetCache();
     return OutcomeCode::NoMemory;
   }
 }

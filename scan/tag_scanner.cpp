@@ -90,10 +90,24 @@ std::string TagScanner::TakeTagContent() {
 }
 
 bool TagScanner::Readable(const std::string& fileName) {
-  const FileStamp stamp = files_.Stamp(fileName);
-  if (!stamp.exists) return false;
-  Load(fileName, stamp);
-  return !readFailed_;
+  return Forgetting([&] {
+    const FileStamp stamp = files_.Stamp(fileName);
+    if (!stamp.exists) return false;
+    Load(fileName, stamp);
+    return !readFailed_;
+  });
+}
+
+template <typename Step>
+bool TagScanner::Forgetting(const Step& step) {
+  try {
+    return step();
+  } catch (...) {
+    // Running out of memory half-way through reading or scanning must not
+    // leave half a page cached for the next look.
+    ForgetCache();
+    throw;
+  }
 }
 
 void TagScanner::Load(const std::string& fileName, const FileStamp& stamp) {
@@ -134,6 +148,10 @@ std::size_t TagScanner::Search(const CaselessPattern& pattern, std::size_t from)
 }
 
 bool TagScanner::FindTag(const std::string& fileName, std::string_view tagName, int occurrence) {
+  return Forgetting([&] { return Find(fileName, tagName, occurrence); });
+}
+
+bool TagScanner::Find(const std::string& fileName, std::string_view tagName, int occurrence) {
   tagAttributes_.clear();
   contentAt_ = contentSize_ = 0;
   const FileStamp stamp = files_.Stamp(fileName);

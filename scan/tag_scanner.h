@@ -62,10 +62,13 @@ class TagScanner {
   // False when the page cannot be read whole (it then scans as empty).
   bool Readable(const std::string& fileName);
 
+ private:
+  bool Find(const std::string& fileName, std::string_view tagName, int occurrence);
+  // Runs a step that may read and scan a page; if it throws, the page is forgotten.
+  template <typename Step>
+  bool Forgetting(const Step& step);
   // Lets go of the cached page and the memory it takes.
   void ForgetCache();
-
- private:
   void Load(const std::string& fileName, const FileStamp& stamp);
   // Scans more of the page; false once all of it is in the scan text.
   bool ScanMore();

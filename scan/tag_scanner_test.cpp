@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <sstream>
 
 #include "testing/memory_file_system.h"
@@ -72,6 +73,13 @@ TEST(TagScanner, ReadsEachPageOnceUntilItChanges) {
   files.failWhen = nullptr;
   EXPECT_FALSE(scanner.FindTag("other.htm", "title", 1) || scanner.Readable("other.htm"));
   EXPECT_TRUE(scanner.Readable("page.htm"));
+
+  // Running out of memory half-way leaves nothing cached that the next look trusts.
+  files.files["third.htm"] = "<title>Third</title>";
+  files.outOfMemoryAt = FileOp::kRead;
+  EXPECT_THROW(scanner.FindTag("third.htm", "title", 1), std::bad_alloc);
+  files.outOfMemoryAt.reset();
+  EXPECT_TRUE(scanner.FindTag("third.htm", "title", 1) && scanner.TagContent() == "Third");
 }
 
 }  // namespace
