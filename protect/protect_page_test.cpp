@@ -90,7 +90,7 @@ TEST(PageCases, ProtectAndRestoreAsTheGoldenFilesSay) {
                     : reference::RestoreFault(password, page),
               "");
   }
-  EXPECT_GE(cases, 69);
+  EXPECT_GE(cases, 71);
 }
 
 // Each file operation of protecting or restoring a page fails in turn, or
