@@ -1,5 +1,9 @@
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <new>
 
 #include <gtest/gtest.h>
 
@@ -63,6 +67,56 @@ TEST_F(PosixFileSystemTest, OddNamesAreReplacedNeverFollowedOrRefused) {
   Put(longName, "old");
   EXPECT_TRUE(rewrite(longName, longName + ".protected") == OutcomeCode::NameTooLong &&
               Get(longName) == "old" && Temporaries() == 0);
+}
+
+// A disk that fills up, a source that gives up half-way and a file whose
+// size the system does not know; and a backup that is the page's own file
+// under a second name, with no file left open by any of it.
+TEST_F(PosixFileSystemTest, FullDisksUnknownSizesAndBackupsAsLinks) {
+  RealFileSystem files;
+  const auto openFiles = [] {
+    return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+  };
+  const auto before = openFiles();
+  Put("page.htm", "plain");
+  Put("page.htm.original", "older");
+  const auto rewrite = [&](const PageSource& source) {
+    return RewritePage(files, PathOf("page.htm"), PathOf("page.htm.original"), source);
+  };
+  const PageSource big = [](PageSink& sink) { sink.Write(std::string(1 << 20, 'x')); };
+
+  // The file size limit stands in for a full disk: writes past it fail.
+  rlimit saved{};
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 4096;
+  ::setrlimit(RLIMIT_FSIZE, &small);
+  const Outcome full = rewrite(big);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(full, OutcomeCode::WriteFailed);
+
+  EXPECT_THROW(rewrite([](PageSink& sink) {
+                 sink.Write("half");
+                 throw std::bad_alloc();
+               }),
+               std::bad_alloc);
+  EXPECT_TRUE(Get("page.htm") == "plain" && Get("page.htm.original") == "older");
+  EXPECT_EQ(Temporaries(), 0);
+
+  struct stat page {}, backup {};
+  ::stat(PathOf("page.htm").c_str(), &page);
+  EXPECT_EQ(rewrite(big), OutcomeCode::Done);
+  ::stat(PathOf("page.htm.original").c_str(), &backup);
+  EXPECT_TRUE(backup.st_ino == page.st_ino && Get("page.htm.original") == "plain" &&
+              Get("page.htm").size() == std::size_t{1} << 20);
+
+  // Files under /proc tell a size of 0 and hold more.
+  const std::unique_ptr<FileBytes> version = files.Read("/proc/version");
+  ASSERT_NE(version, nullptr);
+  EXPECT_TRUE(version->View().starts_with("Linux version") && version->View().ends_with("\n"));
+  EXPECT_EQ(openFiles(), before);
 }
 
 }  // namespace

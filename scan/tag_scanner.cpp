@@ -173,13 +173,10 @@ bool TagScanner::Find(const std::string& fileName, std::string_view tagName, int
     p = found + openingMarker.Size();
   }
 
+  // Without a closing tag the whole page is scanned by now. With one,
+  // nothing after it matters: a "/>" or a ">" beyond it decides the same as
+  // none at all.
   const std::size_t close = Search(closingMarker, p);
-  // Once the closing tag is found nothing after it matters: a "/>" or a ">"
-  // beyond it decides the same as none at all.
-  if (close == kNone) {
-    while (ScanMore()) {
-    }
-  }
   const std::string_view text = std::string_view(scanText_).substr(0, close);
   const std::size_t selfClose = text.find("/>", p);
   if (close == kNone && selfClose == kNone) return false;

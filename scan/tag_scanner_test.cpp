@@ -68,6 +68,12 @@ TEST(TagScanner, ReadsEachPageOnceUntilItChanges) {
   EXPECT_TRUE(scanner.FindTag("page.htm", "title", 1) && scanner.TagContent() == "Home");
   EXPECT_EQ(files.Count(FileOp::kRead, "page.htm"), 3);
 
+  // A tag that "/>" ends far beyond the first stretch scanned, with no closing tag.
+  std::string attributes;
+  for (int line = 0; line < 2000; ++line) attributes += "a=" + std::string(60, 'v') + "\r\n";
+  files.files["long.htm"] = "<body\r\n" + attributes + "last=z />";
+  EXPECT_TRUE(scanner.FindTag("long.htm", "body", 1) && scanner.TagAttributes().ends_with("last=z"));
+
   files.failWhen = [](FileOp op, const std::string&) { return op == FileOp::kRead; };
   EXPECT_FALSE(scanner.FindTag("other.htm", "title", 1));
   files.failWhen = nullptr;
