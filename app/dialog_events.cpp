@@ -30,8 +30,4 @@ TimerTick TimerStep(int& bouncePhase, RunState& state) {
   return {BounceTop(bouncePhase), state.DialogShouldEnd()};
 }
 
-void ChangeStep(RunState& state, std::string_view password, std::string_view confirm) {
-  state.PublishPasswords(std::string(password), password == confirm);
-}
-
 }  // namespace kelvara

@@ -22,8 +22,4 @@ struct TimerTick {
 // dialog is to end now.
 TimerTick TimerStep(int& bouncePhase, RunState& state);
 
-// Either password field changed: publish the first field's text together
-// with whether both fields hold the same bytes.
-void ChangeStep(RunState& state, std::string_view password, std::string_view confirm);
-
 }  // namespace kelvara

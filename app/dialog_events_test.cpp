@@ -18,9 +18,9 @@ TEST(TimerStep, BouncesAndEndsTheDialogOnlyAfterRunFinished) {
                                           {16, 29}, {24, 8}, {29, 1},  {30, 0},  {34, 0},
                                           {35, 1},  {40, 8}, {48, 29}, {56, 62}, {63, 95}};
   for (const auto& [at, top] : expected) EXPECT_EQ(tops[at], top) << "phase " << at;
-  state.SetWorkerStatus(RunFailed);
+  state.SetWorkerStatus(WorkerStatus::RunFailed);
   EXPECT_FALSE(TimerStep(phase, state).endDialog);
-  state.SetWorkerStatus(RunFinished);
+  state.SetWorkerStatus(WorkerStatus::RunFinished);
   EXPECT_TRUE(TimerStep(phase, state).endDialog);
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/dialog_texts.h"
 #include "format/texts.h"
 
 // The main dialog as the run flow sees it: its controls, colours and texts,

@@ -175,7 +175,8 @@ void OnCommand(HWND dialog, DialogContext& context, WPARAM wParam) {
       SendMessageA(field, EM_SETSEL, 0, GetWindowTextLengthA(field));
     } else if (code == EN_CHANGE) {
       const std::string password = FieldText(dialog, PasswordField);
-      ChangeStep(context.state, password, FieldText(dialog, ConfirmField));
+      // Published together, so the worker never pairs a match with a newer password.
+      context.state.PublishPasswords(password, password == FieldText(dialog, ConfirmField));
     }
   } else if (id == ImageControl && (code == STN_CLICKED || code == STN_DBLCLK)) {
     context.openWebSite();
@@ -228,7 +229,7 @@ DWORD WINAPI WorkerThread(void* parameter) {
                  random,
                  context.commandLineTail,
                  [](std::chrono::milliseconds pause) { Sleep(static_cast<DWORD>(pause.count())); }};
-  const int status = RunWorker(run);
+  const WorkerStatus status = RunWorker(run);
   context.state.SetWorkerStatus(status);
   if (SUCCEEDED(com)) CoUninitialize();
   return static_cast<DWORD>(status);

@@ -42,7 +42,7 @@ bool RunState::RequestClose() {
 }
 
 bool RunState::DialogShouldEnd() {
-  if (WorkerStatus() == RunFinished) return true;
+  if (Status() == WorkerStatus::RunFinished) return true;
   std::lock_guard lock(mutex_);
   if (!closeRequested_ || rewriting_) return false;
   ending_ = true;

@@ -7,11 +7,8 @@
 
 namespace kelvara {
 
-// What RunWorker returns.
-inline constexpr int RunFinished = -2;
-inline constexpr int RunFailed = -1;
-// What the worker status reads until RunWorker has returned.
-inline constexpr int WorkerRunning = 0;
+// The worker's status: running until RunWorker returns one of the other two.
+enum class WorkerStatus : int { Running = 0, RunFailed = -1, RunFinished = -2 };
 
 // The state one run shares between the GUI thread and the worker.
 //
@@ -29,8 +26,8 @@ class RunState {
   // Worker: blocks until a published snapshot matches, then gives its password.
   std::string WaitForMatch();
 
-  void SetWorkerStatus(int status) { workerStatus_.store(status); }
-  int WorkerStatus() const { return workerStatus_.load(); }
+  void SetWorkerStatus(WorkerStatus status) { workerStatus_.store(status); }
+  WorkerStatus Status() const { return workerStatus_.load(); }
 
   // Worker, around the rewrite. BeginRewrite is false when the dialog is
   // already ending: the page must then not be touched at all.
@@ -52,7 +49,7 @@ class RunState {
   bool rewriting_ = false;
   bool closeRequested_ = false;
   bool ending_ = false;
-  std::atomic<int> workerStatus_{WorkerRunning};
+  std::atomic<WorkerStatus> workerStatus_{WorkerStatus::Running};
 };
 
 }  // namespace kelvara

@@ -4,7 +4,6 @@
 
 #include <thread>
 
-#include "app/dialog_events.h"
 
 namespace kelvara {
 namespace {
@@ -22,7 +21,7 @@ TEST(RunState, TheWorkerGetsThePasswordThatMatched) {
       // The last match comes to a worker that is asleep again, and only the
       // match itself can wake it.
       if (typed == 6 * 37 - 1) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-      ChangeStep(state, std::to_string(typed), typed % 37 == 36 ? std::to_string(typed) : "x");
+      state.PublishPasswords(std::to_string(typed), typed % 37 == 36);
     }
     worker.join();
     EXPECT_EQ(std::stoi(got) % 37, 36) << got;

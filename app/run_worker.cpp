@@ -2,8 +2,7 @@
 
 #include "app/command_tail.h"
 #include "cipher/page_cipher.h"
-#include "protect/protect_page.h"
-#include "restore/restore_page.h"
+#include "page/run_page.h"
 #include "scan/tag_scanner.h"
 
 namespace kelvara {
@@ -17,20 +16,22 @@ void ShowOutcome(MainDialog& dialog, std::string_view text, Colour colour) {
 
 }  // namespace
 
-int RunWorker(RunContext& run) {
+WorkerStatus RunWorker(RunContext& run) {
   MainDialog& dialog = run.dialog;
   std::string candidate = CandidateFile(run.commandLineTail);
   const std::string selectedFile = NamesPage(candidate) ? std::move(candidate) : dialog.ChooseFile();
   if (selectedFile.empty()) {
     dialog.DisableControl(PasswordField);
     dialog.DisableControl(ConfirmField);
-    return RunFinished;
+    return WorkerStatus::RunFinished;
   }
 
-  // One scanner for the whole run, so the page is read once for the mode
-  // decision and protection together.
-  TagScanner scanner(run.files);
-  const bool restoring = IsProtectedPage(scanner, selectedFile);
+  // Only the prompt is chosen here; the page is read again, and the way
+  // decided for good, under its lock once the password is in.
+  const bool restoring = [&] {
+    const std::unique_ptr<FileBytes> page = run.files.Read(selectedFile);
+    return page != nullptr && IsProtected(page->View());
+  }();
   dialog.SetControlText(PromptLabel, restoring ? kPromptDecrypt : kPromptEncrypt);
 
   const PageCipher cipher(run.state.WaitForMatch());
@@ -41,18 +42,18 @@ int RunWorker(RunContext& run) {
   dialog.Repaint();
 
   // The user closed the dialog just now: leave the page alone.
-  if (!run.state.BeginRewrite()) return RunFailed;
-  const Outcome outcome = restoring ? RestorePage(selectedFile, cipher, run.files)
-                                    : ProtectPage(selectedFile, cipher, scanner, run.files, run.random);
+  if (!run.state.BeginRewrite()) return WorkerStatus::RunFailed;
+  const Outcome outcome = RunPage({selectedFile, restoring ? Mode::Restore : Mode::Protect},
+                                  cipher, run.files, run.random);
   run.state.EndRewrite();
 
   if (outcome.Refused()) {
     ShowOutcome(dialog, outcome.Text(), FailureRed);
-    return RunFailed;
+    return WorkerStatus::RunFailed;
   }
   ShowOutcome(dialog, outcome.Text(), SuccessGreen);
   run.pause(kSuccessPause);
-  return RunFinished;
+  return WorkerStatus::RunFinished;
 }
 
 }  // namespace kelvara

@@ -28,6 +28,6 @@ struct RunContext {
 // The worker's whole job: choose the page, decide from its title whether to
 // protect or restore it, wait for matching passwords, do it and show the
 // outcome. Gives RunFinished or RunFailed.
-int RunWorker(RunContext& run);
+WorkerStatus RunWorker(RunContext& run);
 
 }  // namespace kelvara

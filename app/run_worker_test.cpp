@@ -66,7 +66,7 @@ TEST(RunWorker, Flows) {
         dialog, state, files, TestRandom(), run[1], [&](std::chrono::milliseconds pause) {
           dialog.Add("pause " + std::to_string(pause.count()));
         }};
-    dialog.Add(RunWorker(context) == RunFinished ? "finished" : "failed");
+    dialog.Add(RunWorker(context) == WorkerStatus::RunFinished ? "finished" : "failed");
     for (const auto& [path, bytes] : files.files) dialog.Add(path + ": " + Kind(bytes));
     if (state.DialogShouldEnd()) dialog.Add("close due");
     EXPECT_EQ(dialog.calls, expected) << run[1];

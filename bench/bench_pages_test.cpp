@@ -5,9 +5,8 @@
 #include <string>
 
 #include "cipher/page_cipher.h"
+#include "page/run_page.h"
 #include "protect/protect_page.h"
-#include "restore/restore_page.h"
-#include "scan/tag_scanner.h"
 #include "testing/memory_file_system.h"
 #include "testing/outcome_text.h"
 #include "testing/fixed_random.h"
@@ -34,11 +33,8 @@ TEST(BenchPagesTest, LargePageIsProtectedWholeAndLosesItsScriptsAndComments) {
   EXPECT_EQ(CountOf(page.bytes, "<script"), page.scripts);
   EXPECT_EQ(CountOf(page.bytes, "<!--"), page.comments);
 
-  MemoryFileSystem files;
-  files.files["page.htm"] = page.bytes;
-  TagScanner scanner(files);
   PageParts parts;
-  ASSERT_EQ(Said(ExtractPage(scanner, "page.htm", parts)), "");
+  ASSERT_EQ(Said(ExtractPage(page.bytes, "page.htm", parts)), "");
   EXPECT_EQ(parts.titleText, "Club news, page 1");
   EXPECT_EQ(parts.bodyAttributes, "bgcolor=\"white\" text=\"black\"");
   EXPECT_EQ(parts.bodyText.find("<script"), std::string::npos);
@@ -58,11 +54,9 @@ TEST(BenchPagesTest, SmallPagesDifferAndSurviveProtectAndRestore) {
     EXPECT_GE(page.bytes.size(), 5u * 1024);
     EXPECT_GE(page.scripts + page.comments, 1);
 
-    TagScanner scanner(files);
-    ASSERT_EQ(Said(ProtectPage(path, cipher, scanner, files, TestRandom())), "") << path;
-    ASSERT_EQ(Said(RestorePage(path, cipher, files)), "") << path;
-    ASSERT_TRUE(scanner.FindTag(path, "title", 1));
-    EXPECT_EQ(scanner.TagContent(), "Club news, page " + std::to_string(seed));
+    ASSERT_EQ(Said(RunPage({path, Mode::Protect}, cipher, files, TestRandom())), "") << path;
+    ASSERT_EQ(Said(RunPage({path, Mode::Restore}, cipher, files, TestRandom())), "") << path;
+    EXPECT_EQ(files.files[path], page.bytes);
   }
   EXPECT_NE(files.files["page-1.htm"], files.files["page-2.htm"]);
 }

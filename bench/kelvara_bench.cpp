@@ -14,6 +14,7 @@
 #include "cipher/page_cipher.h"
 #include "protect/protect_page.h"
 #include "restore/restore_page.h"
+#include "page/run_page.h"
 #include "scan/tag_scanner.h"
 #include "testing/memory_file_system.h"
 #include "files/real_file_system.h"
@@ -91,15 +92,11 @@ void SetBytes(benchmark::State& state, std::size_t bytesPerIteration) {
                           static_cast<std::int64_t>(bytesPerIteration));
 }
 
-// From the page's bytes: the cache is forgotten each time, so reading the
-// page and building its scan text are part of every call, as in the first
-// look at a page.
-void BM_FindTagFirstLook(benchmark::State& state, std::string_view tag) {
-  MemoryFileSystem files;
-  files.files[kPageName] = LargePage();
+// From the page's bytes, building its scan text as far as the element.
+void BM_FindTag(benchmark::State& state, std::string_view tag) {
   for (auto _ : state) {
-    TagScanner scanner(files);
-    if (!scanner.FindTag(kPageName, tag, 1)) {
+    TagScanner scanner(LargePage());
+    if (!scanner.FindTag(tag, 1)) {
       state.SkipWithError("tag not found");
       break;
     }
@@ -107,37 +104,16 @@ void BM_FindTagFirstLook(benchmark::State& state, std::string_view tag) {
   }
   SetBytes(state, LargePage().size());
 }
-BENCHMARK_CAPTURE(BM_FindTagFirstLook, title, "title")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_FindTagFirstLook, head, "head")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_FindTagFirstLook, body, "body")->Unit(benchmark::kMillisecond);
-
-// The search alone, on the cached scan text, as in the later looks of
-// protection. Timed only: how much of the page a search walks depends on
-// where the element stands, so a rate per page byte would mislead.
-void BM_FindTagCached(benchmark::State& state, std::string_view tag) {
-  MemoryFileSystem files;
-  files.files[kPageName] = LargePage();
-  TagScanner scanner(files);
-  scanner.FindTag(kPageName, tag, 1);
-  for (auto _ : state) {
-    if (!scanner.FindTag(kPageName, tag, 1)) {
-      state.SkipWithError("tag not found");
-      break;
-    }
-    benchmark::DoNotOptimize(scanner.TagContent().data());
-  }
-  if (files.Count(FileOp::kRead, kPageName) != 1)
-    state.SkipWithError("the cache read the page again");
-}
-BENCHMARK_CAPTURE(BM_FindTagCached, title, "title")->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_FindTagCached, head, "head")->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_FindTagCached, body, "body")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_FindTag, title, "title")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FindTag, head, "head")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FindTag, body, "body")->Unit(benchmark::kMillisecond);
 
 void BM_EncodeHex(benchmark::State& state) {
   const PageCipher cipher{std::string(kPassword)};
   const std::string& plain = RandomBytes();
   for (auto _ : state) {
-    std::string hex = cipher.EncodeHex(plain);
+    std::string hex;
+    cipher.EncodeHex(hex, plain);
     benchmark::DoNotOptimize(hex.data());
   }
   SetBytes(state, plain.size());
@@ -147,13 +123,15 @@ BENCHMARK(BM_EncodeHex)->Unit(benchmark::kMillisecond);
 // Counted in plain bytes, like EncodeHex: the hex text read is twice as long.
 void BM_DecodeHex(benchmark::State& state) {
   const PageCipher cipher{std::string(kPassword)};
-  const std::string hex = cipher.EncodeHex(RandomBytes());
+  std::string hex;
+  cipher.EncodeHex(hex, RandomBytes());
+  std::string plain;
   for (auto _ : state) {
-    std::string plain = cipher.DecodeHex(hex);
+    plain.clear();
+    cipher.DecodeHex(plain, hex);
     benchmark::DoNotOptimize(plain.data());
   }
-  if (cipher.DecodeHex(hex) != RandomBytes())
-    state.SkipWithError("DecodeHex did not give the text back");
+  if (plain != RandomBytes()) state.SkipWithError("DecodeHex did not give the text back");
   SetBytes(state, RandomBytes().size());
 }
 BENCHMARK(BM_DecodeHex)->Unit(benchmark::kMillisecond);
@@ -175,19 +153,16 @@ class DiscardedFile final : public OutputFile {
 void BM_ProtectPageInMemory(benchmark::State& state) {
   const std::string& page = LargePage();
   const PageCipher cipher{std::string(kPassword)};
-  MemoryFileSystem files;
-  files.files[kPageName] = page;
   for (auto _ : state) {
-    TagScanner scanner(files);
     PageParts parts;
-    const std::string reason = Said(ExtractPage(scanner, kPageName, parts));
+    const std::string reason = Said(ExtractPage(page, kPageName, parts));
     if (!reason.empty()) {
       state.SkipWithError(reason.c_str());
       break;
     }
     DiscardedFile file;
     PageSink sink(&file);
-    WriteProtectedPage(parts, cipher, TestRandom().Bytes(16), sink);
+    WriteProtectedPage(page, parts, cipher, TestRandom().Bytes(16), sink);
     sink.Flush();
   }
   SetBytes(state, page.size());
@@ -207,8 +182,7 @@ void BM_ProtectPage(benchmark::State& state) {
       state.SkipWithError("cannot write the plain page");
       break;
     }
-    TagScanner scanner(files);
-    const std::string reason = Said(ProtectPage(path, cipher, scanner, files, TestRandom()));
+    const std::string reason = Said(RunPage({path, Mode::Protect}, cipher, files, TestRandom()));
     if (!reason.empty()) {
       state.SkipWithError(reason.c_str());
       break;
@@ -226,9 +200,9 @@ void BM_RestorePage(benchmark::State& state) {
   const PageCipher cipher{std::string(kPassword)};
   std::string protectedPage;
   {
-    TagScanner scanner(files);
     const std::unique_ptr<FileBytes> bytes =
-        WriteWhole(path, LargePage()) && Said(ProtectPage(path, cipher, scanner, files, TestRandom())).empty()
+        WriteWhole(path, LargePage()) &&
+                Said(RunPage({path, Mode::Protect}, cipher, files, TestRandom())).empty()
             ? files.Read(path)
             : nullptr;
     if (!bytes) {
@@ -242,7 +216,7 @@ void BM_RestorePage(benchmark::State& state) {
       state.SkipWithError("cannot write the protected page");
       break;
     }
-    const std::string reason = Said(RestorePage(path, cipher, files));
+    const std::string reason = Said(RunPage({path, Mode::Restore}, cipher, files, TestRandom()));
     if (!reason.empty()) {
       state.SkipWithError(reason.c_str());
       break;
@@ -256,22 +230,21 @@ void BM_RestorePageInMemory(benchmark::State& state) {
   const PageCipher cipher{std::string(kPassword)};
   MemoryFileSystem files;
   files.files[kPageName] = LargePage();
-  TagScanner scanner(files);
-  if (!Said(ProtectPage(kPageName, cipher, scanner, files, TestRandom())).empty()) {
+  if (!Said(RunPage({kPageName, Mode::Protect}, cipher, files, TestRandom())).empty()) {
     state.SkipWithError("cannot make the protected page");
     return;
   }
   const std::string protectedPage = files.files.at(kPageName);
   for (auto _ : state) {
-    PageParts parts;
-    const std::string reason = Said(ReadProtectedPage(protectedPage, cipher, parts));
+    ProtectedReading reading;
+    std::string reason = Said(ReadProtectedPage(protectedPage, cipher, reading));
+    DiscardedFile file;
+    PageSink sink(&file);
+    if (reason.empty()) reason = Said(WritePlainPage(reading, cipher, sink));
     if (!reason.empty()) {
       state.SkipWithError(reason.c_str());
       break;
     }
-    DiscardedFile file;
-    PageSink sink(&file);
-    WritePlainPage(parts, sink);
     sink.Flush();
   }
   SetBytes(state, protectedPage.size());

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "cipher/sha256.h"
+#include "text/text.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -65,7 +66,7 @@ std::uint8_t Byte(char c) {
 
 #if defined(__SSE2__)
 // Sixteen nibbles (0 to 15) to their upper-case hex digits.
-__m128i HexDigits(__m128i nibbles) {
+__m128i NibbleDigits(__m128i nibbles) {
   const __m128i letters =
       _mm_and_si128(_mm_cmpgt_epi8(nibbles, _mm_set1_epi8(9)), _mm_set1_epi8('A' - '0' - 10));
   return _mm_add_epi8(_mm_add_epi8(nibbles, _mm_set1_epi8('0')), letters);
@@ -110,7 +111,7 @@ std::string PageCipher::CheckValue(std::string_view salt) const {
   return hash.Finish();
 }
 
-void PageCipher::AppendEncodedHex(std::string& out, std::string_view text) const {
+void PageCipher::EncodeHex(std::string& out, std::string_view text) const {
   const std::size_t start = out.size();
   out.resize(start + 2 * text.size());
   char* digits = out.data() + start;
@@ -124,8 +125,8 @@ void PageCipher::AppendEncodedHex(std::string& out, std::string_view text) const
     const __m128i plain = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
     const __m128i keyBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(keyRun_.data() + k));
     const __m128i sum = _mm_add_epi8(plain, keyBytes);
-    const __m128i high = HexDigits(_mm_and_si128(_mm_srli_epi16(sum, 4), lowNibbles));
-    const __m128i low = HexDigits(_mm_and_si128(sum, lowNibbles));
+    const __m128i high = NibbleDigits(_mm_and_si128(_mm_srli_epi16(sum, 4), lowNibbles));
+    const __m128i low = NibbleDigits(_mm_and_si128(sum, lowNibbles));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(digits), _mm_unpacklo_epi8(high, low));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(digits + 16), _mm_unpackhi_epi8(high, low));
     k = (k + 16) % keyLength;
@@ -139,13 +140,7 @@ void PageCipher::AppendEncodedHex(std::string& out, std::string_view text) const
   }
 }
 
-std::string PageCipher::EncodeHex(std::string_view text) const {
-  std::string hex;
-  AppendEncodedHex(hex, text);
-  return hex;
-}
-
-void PageCipher::AppendDecodedHex(std::string& out, std::string_view hex) const {
+void PageCipher::DecodeHex(std::string& out, std::string_view hex) const {
   const std::size_t start = out.size();
   out.resize(start + (hex.size() + 1) / 2);
   char* plain = out.data() + start;
@@ -186,10 +181,29 @@ void PageCipher::AppendDecodedHex(std::string& out, std::string_view hex) const 
   if (i < hex.size()) *plain = static_cast<char>(ReadHex(Byte(hex[i]), -1) - Byte(key_[k]));
 }
 
-std::string PageCipher::DecodeHex(std::string_view hex) const {
-  std::string plain;
-  AppendDecodedHex(plain, hex);
-  return plain;
+void PageCipher::ApplyKey(std::string& bytes, int direction) const {
+  const std::size_t keyLength = key_.size();
+  std::size_t k = 0;
+  for (char& c : bytes) {
+    c = static_cast<char>(Byte(c) + direction * Byte(key_[k]));
+    if (++k == keyLength) k = 0;
+  }
+}
+
+std::string Hex(std::string_view bytes) {
+  static const PageCipher noKey("");
+  std::string hex;
+  noKey.EncodeHex(hex, bytes);
+  return hex;
+}
+
+bool ReadHex(std::string_view hex, std::string& bytes) {
+  bytes.clear();
+  const bool digitsOnly = hex.find_first_not_of("0123456789ABCDEFabcdef") == kNone;
+  if (hex.size() % 2 != 0 || !digitsOnly) return false;
+  static const PageCipher noKey("");
+  noKey.DecodeHex(bytes, hex);
+  return true;
 }
 
 }  // namespace kelvara

@@ -16,7 +16,6 @@ class PageCipher {
   // decoder script uses for an empty answer, which leaves every byte as it is.
   explicit PageCipher(std::string key);
 
-  const std::string& Key() const { return key_; }
   // True for a key of nothing but zero bytes, which leaves every byte as it is.
   bool EnciphersNothing() const;
 
@@ -25,19 +24,20 @@ class PageCipher {
   // revealing the right one.
   std::string CheckValue(std::string_view salt) const;
 
-  // The text with the key added, as hex text. Every call starts again at the
-  // key's first byte, so equal texts give equal hex text.
-  std::string EncodeHex(std::string_view text) const;
-  // The same, appended to `out`, for writers that build a whole page.
-  void AppendEncodedHex(std::string& out, std::string_view text) const;
+  // Appends the text with the key added, as hex text. Every call starts
+  // again at the key's first byte, so equal texts give equal hex text.
+  void EncodeHex(std::string& out, std::string_view text) const;
 
-  // Reads hex digits in either letter case, two at a time. A pair that does
-  // not start with a digit reads as 0, one whose second character is not a
-  // digit as its first digit; a last single digit is read by itself. The key
-  // is then subtracted, from its first byte on.
-  std::string DecodeHex(std::string_view hex) const;
-  // The same, appended to `out`, for readers that collect a whole page.
-  void AppendDecodedHex(std::string& out, std::string_view hex) const;
+  // Appends what hex text deciphers to. Reads hex digits in either letter
+  // case, two at a time. A pair that does not start with a digit reads as 0,
+  // one whose second character is not a digit as its first digit; a last
+  // single digit is read by itself. The key is then subtracted, from its
+  // first byte on.
+  void DecodeHex(std::string& out, std::string_view hex) const;
+
+  // Adds (direction +1) or subtracts (-1) the key's bytes, cycling from its
+  // first, to the bytes themselves, without hex text.
+  void ApplyKey(std::string& bytes, int direction) const;
 
  private:
   std::string key_;
@@ -45,5 +45,11 @@ class PageCipher {
   // 16 key bytes in a row, from any key position, lie side by side.
   std::string keyRun_;
 };
+
+// Upper-case hex digits, two per byte, with no key.
+std::string Hex(std::string_view bytes);
+// The bytes of a text made only of hex digits (either case) and of even
+// length; false for anything else.
+bool ReadHex(std::string_view hex, std::string& bytes);
 
 }  // namespace kelvara

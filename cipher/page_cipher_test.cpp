@@ -12,14 +12,30 @@ namespace {
 
 using namespace std::string_literals;
 
+std::string Encoded(const PageCipher& cipher, std::string_view text) {
+  std::string hex;
+  cipher.EncodeHex(hex, text);
+  return hex;
+}
+
+std::string Decoded(const PageCipher& cipher, std::string_view hex) {
+  std::string plain;
+  cipher.DecodeHex(plain, hex);
+  return plain;
+}
+
 TEST(PageCipher, KnownAnswersReadingRulesAndSalts) {
-  EXPECT_EQ(PageCipher("").EncodeHex("abc\r\n\x05\xFF"), "6162630D0A05FF");
-  EXPECT_EQ(PageCipher("\xF0\x01").EncodeHex("\x20\x0F\x10"), "101000");  // sums wrap around
+  EXPECT_EQ(Hex("abc\r\n\x05\xFF"), "6162630D0A05FF");
+  EXPECT_EQ(Encoded(PageCipher("\xF0\x01"), "\x20\x0F\x10"), "101000");  // sums wrap around
   // A pair reads as far as it is hex, in either letter case, also in a block
   // of 32 characters that holds others; a last single digit stands alone.
-  EXPECT_EQ(PageCipher("").DecodeHex("abcdef0A41G14G 40123456789ABCDEF"),
+  EXPECT_EQ(Decoded(PageCipher(""), "abcdef0A41G14G 40123456789ABCDEF"),
             "\xAB\xCD\xEF\x0A\x41\0\x04\0\x01\x23\x45\x67\x89\xAB\xCD\xEF"s);
-  EXPECT_EQ(PageCipher("\x01").DecodeHex("zz414"), "\xFF\x40\x03");  // and back
+  EXPECT_EQ(Decoded(PageCipher("\x01"), "zz414"), "\xFF\x40\x03");  // and back
+  // Check values and seals read strictly: whole pairs of hex digits only.
+  std::string bytes;
+  EXPECT_TRUE(ReadHex("0aFf", bytes) && bytes == "\x0A\xFF");
+  EXPECT_FALSE(ReadHex("0aF", bytes) || ReadHex("0G", bytes));
   // Every byte of a page's salt comes from the system's random source. (The
   // check value and the seal, SHA-256 of what the page holds, are held to
   // values worked out apart in the golden pages of protect/testdata.)
@@ -44,12 +60,15 @@ TEST(PageCipher, AgreesWithTheDefinitionOnLongTexts) {
     std::string key;
     for (std::size_t k = 0; k < length; ++k) key.push_back(static_cast<char>(0x31 + k * 97));
     const PageCipher cipher(key);
-    const std::string encoded = cipher.EncodeHex(text);
+    const std::string encoded = Encoded(cipher, text);
     ASSERT_EQ(encoded.find_first_not_of("0123456789ABCDEF"), std::string::npos);
     ASSERT_EQ(reference::DecodeHex(encoded, key), text) << length;
+    std::string applied = text;  // the whole-page line's bytes, without hex text
+    cipher.ApplyKey(applied, +1);
+    ASSERT_EQ(Hex(applied), encoded);
     for (const std::size_t from : {0, 1, 17}) {
       const std::string_view part = std::string_view(hex).substr(from, 3001);
-      ASSERT_EQ(cipher.DecodeHex(part), reference::DecodeHex(part, key)) << length << " " << from;
+      ASSERT_EQ(Decoded(cipher, part), reference::DecodeHex(part, key)) << length << " " << from;
     }
   }
 }

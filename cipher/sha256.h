@@ -11,8 +11,15 @@ namespace kelvara {
 // library, whose cost per call would otherwise outweigh hashing a short line.
 class Sha256 {
  public:
+  // The platform's hashing state (sha256_posix.cpp, sha256_win32.cpp).
+  class Library {
+   public:
+    virtual ~Library() = default;
+    virtual void Feed(std::string_view bytes) = 0;
+    virtual std::string Finish() = 0;
+  };
+
   Sha256();
-  ~Sha256();
   Sha256(const Sha256&) = delete;
   Sha256& operator=(const Sha256&) = delete;
 
@@ -21,19 +28,14 @@ class Sha256 {
   std::string Finish();
 
  private:
-  class Library;  // the platform's hashing state
-  void Pass();
-  void Feed(std::string_view bytes);
+  // Hands what was gathered to the library.
+  void FeedGathered();
 
   std::unique_ptr<Library> library_;
-  std::string pending_;
+  std::string gathered_;
 };
 
-// Upper-case hex digits, two per byte.
-std::string HexDigits(std::string_view bytes);
-// The bytes of a text made only of hex digits (either case) and of even
-// length; false for anything else.
-bool ReadHexDigits(std::string_view hex, std::string& bytes);
+std::unique_ptr<Sha256::Library> NewSha256Library();
 
 // Random bytes, from the operating system's source; a seam so that tests can
 // fix them.

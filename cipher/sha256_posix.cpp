@@ -8,17 +8,21 @@
 #include "cipher/sha256.h"
 
 namespace kelvara {
+namespace {
 
-class Sha256::Library {
+class OpenSslSha256 final : public Sha256::Library {
  public:
-  Library() : context_(EVP_MD_CTX_new()) {
+  OpenSslSha256() : context_(EVP_MD_CTX_new()) {
     if (context_ == nullptr || EVP_DigestInit_ex(context_, EVP_sha256(), nullptr) != 1) {
+      EVP_MD_CTX_free(context_);
       throw std::bad_alloc();
     }
   }
-  ~Library() { EVP_MD_CTX_free(context_); }
-  void Feed(std::string_view bytes) { EVP_DigestUpdate(context_, bytes.data(), bytes.size()); }
-  std::string Finish() {
+  ~OpenSslSha256() override { EVP_MD_CTX_free(context_); }
+  void Feed(std::string_view bytes) override {
+    EVP_DigestUpdate(context_, bytes.data(), bytes.size());
+  }
+  std::string Finish() override {
     std::string digest(32, '\0');
     unsigned int size = 0;
     EVP_DigestFinal_ex(context_, reinterpret_cast<unsigned char*>(digest.data()), &size);
@@ -29,16 +33,10 @@ class Sha256::Library {
   EVP_MD_CTX* context_;
 };
 
-Sha256::Sha256() : library_(std::make_unique<Library>()) {}
-Sha256::~Sha256() = default;
+}  // namespace
 
-void Sha256::Feed(std::string_view bytes) {
-  if (!bytes.empty()) library_->Feed(bytes);
-}
-
-std::string Sha256::Finish() {
-  Pass();
-  return library_->Finish();
+std::unique_ptr<Sha256::Library> NewSha256Library() {
+  return std::make_unique<OpenSslSha256>();
 }
 
 std::string SystemRandom::Bytes(std::size_t count) {

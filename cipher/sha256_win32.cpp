@@ -27,18 +27,16 @@ BCRYPT_ALG_HANDLE Provider() {
   return provider;
 }
 
-}  // namespace
-
-class Sha256::Library {
+class BCryptSha256 final : public Sha256::Library {
  public:
-  Library() {
+  BCryptSha256() {
     if (Provider() == nullptr ||
         !Succeeded(BCryptCreateHash(Provider(), &hash_, nullptr, 0, nullptr, 0, 0))) {
       throw std::bad_alloc();
     }
   }
-  ~Library() { BCryptDestroyHash(hash_); }
-  void Feed(std::string_view bytes) {
+  ~BCryptSha256() override { BCryptDestroyHash(hash_); }
+  void Feed(std::string_view bytes) override {
     // BCrypt takes at most 4 GiB a call.
     while (!bytes.empty()) {
       const ULONG chunk = static_cast<ULONG>(std::min<std::size_t>(bytes.size(), 1u << 30));
@@ -46,9 +44,10 @@ class Sha256::Library {
       bytes.remove_prefix(chunk);
     }
   }
-  std::string Finish() {
+  std::string Finish() override {
     std::string digest(32, '\0');
-    BCryptFinishHash(hash_, reinterpret_cast<PUCHAR>(digest.data()), static_cast<ULONG>(digest.size()), 0);
+    BCryptFinishHash(hash_, reinterpret_cast<PUCHAR>(digest.data()),
+                     static_cast<ULONG>(digest.size()), 0);
     return digest;
   }
 
@@ -56,16 +55,10 @@ class Sha256::Library {
   BCRYPT_HASH_HANDLE hash_ = nullptr;
 };
 
-Sha256::Sha256() : library_(std::make_unique<Library>()) {}
-Sha256::~Sha256() = default;
+}  // namespace
 
-void Sha256::Feed(std::string_view bytes) {
-  if (!bytes.empty()) library_->Feed(bytes);
-}
-
-std::string Sha256::Finish() {
-  Pass();
-  return library_->Finish();
+std::unique_ptr<Sha256::Library> NewSha256Library() {
+  return std::make_unique<BCryptSha256>();
 }
 
 std::string SystemRandom::Bytes(std::size_t count) {

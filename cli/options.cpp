@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <numeric>
 
-#include "format/texts.h"
+#include "cli/cli_texts.h"
 
 namespace kelvara::cli {
 namespace {
@@ -88,19 +88,19 @@ Outcome ParseOptions(const std::vector<std::string>& args, Options& options) {
       if (const std::string_view option = Suggestion(arg); !option.empty()) {
         text.append(kDidYouMean).append(" '").append(option).append("'?");
       }
-      outcome = Outcome(OutcomeCode::UnknownOption, std::move(text));
+      outcome = UsageError(std::move(text));
     }
   }
-  options.mode = sawProtect ? Mode::kProtect : sawRestore ? Mode::kRestore : Mode::kAuto;
+  options.mode = sawProtect ? Mode::Protect : sawRestore ? Mode::Restore : Mode::Auto;
   // Asking for help is never an error, whatever else the line holds.
   if (options.help || options.version) return OutcomeCode::Done;
   if (outcome.Refused()) return outcome;
-  if (sawProtect && sawRestore) return OutcomeCode::BothModes;
+  if (sawProtect && sawRestore) return UsageError(std::string(kBothModes));
   if (outputNext ||
       (options.output.empty() && std::find(args.begin(), args.end(), "--output=") != args.end())) {
-    return OutcomeCode::OutputNeedsFolder;
+    return UsageError(std::string(kOutputNeedsFolder));
   }
-  if (options.paths.empty()) return OutcomeCode::NoPath;
+  if (options.paths.empty()) return UsageError(std::string(kNoPath));
   return OutcomeCode::Done;
 }
 

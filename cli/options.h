@@ -5,14 +5,12 @@
 #include <vector>
 
 #include "format/outcome.h"
+#include "page/run_page.h"
 
 namespace kelvara::cli {
 
-// What the tool does with each page: decide from its title, or insist on one way.
-enum class Mode { kAuto, kProtect, kRestore };
-
 struct Options {
-  Mode mode = Mode::kAuto;
+  Mode mode = Mode::Auto;
   bool passwordStdin = false;
   bool help = false;
   bool version = false;
@@ -20,6 +18,15 @@ struct Options {
   std::string output;
   std::vector<std::string> paths;
 };
+
+// A usage error, in the tool's own words: nothing is changed.
+inline Outcome UsageError(std::string text) {
+  return Outcome(OutcomeCode::Usage, std::move(text));
+}
+// A page or a path that the tool itself refused, in its own words.
+inline Outcome Refusal(std::string_view text) {
+  return Outcome(OutcomeCode::Refused, std::string(text));
+}
 
 // Reads the arguments that follow the program's name into `options`, or
 // refuses them with what is wrong with them. Options may stand anywhere

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <set>
 
+#include "cli/cli_texts.h"
+#include "cli/options.h"
 #include "text/text.h"
 
 namespace kelvara::cli {
@@ -23,16 +25,16 @@ class PageCollector {
     const PathInfo info = tree_.Look(path);
     switch (info.kind) {
       case PathKind::kMissing:
-        list_.errors.push_back({path, OutcomeCode::NoSuchPath});
+        list_.errors.push_back({path, UsageError(std::string(kNoSuchPath))});
         break;
       case PathKind::kOther:
-        list_.errors.push_back({path, OutcomeCode::NotPageOrFolder});
+        list_.errors.push_back({path, UsageError(std::string(kNotPageOrFolder))});
         break;
       case PathKind::kUnreadable:
-        list_.errors.push_back({path, OutcomeCode::PathUnreadable});
+        list_.errors.push_back({path, UsageError(std::string(kPathUnreadable))});
         break;
       case PathKind::kTooLong:
-        list_.errors.push_back({path, OutcomeCode::PathTooLong});
+        list_.errors.push_back({path, UsageError(std::string(kNamedPathTooLong))});
         break;
       case PathKind::kFile:
         AddPage(path, info.identity, BaseName(path));
@@ -65,9 +67,9 @@ class PageCollector {
     std::vector<std::string> names;
     if (!tree_.List(folder, names)) {
       if (named) {
-        list_.errors.push_back({folder, OutcomeCode::FolderUnreadable});
+        list_.errors.push_back({folder, UsageError(std::string(kNamedFolderUnreadable))});
       } else {
-        list_.entries.push_back({folder, OutcomeCode::WalkFolderUnreadable});
+        list_.entries.push_back({folder, Refusal(kFolderUnreadable)});
       }
       return;
     }
@@ -85,10 +87,10 @@ class PageCollector {
           break;
         // What it is cannot be told, so it may be a page or hold some.
         case PathKind::kUnreadable:
-          list_.entries.push_back({path, OutcomeCode::WalkEntryUnreadable});
+          list_.entries.push_back({path, Refusal(kEntryUnreadable)});
           break;
         case PathKind::kTooLong:
-          list_.entries.push_back({path, OutcomeCode::WalkPathTooLong});
+          list_.entries.push_back({path, Refusal(kPathTooLong)});
           break;
         // Dangling links, devices and pipes are no pages.
         case PathKind::kMissing:
@@ -120,7 +122,7 @@ Outcome OutputFor(const PathNote& page, const std::vector<std::string>& named,
     if (tree.Look(path).kind != PathKind::kFolder) continue;
     const std::string folder = tree.Canonical(path);
     if (outputFolder == folder || outputFolder.starts_with(tree.Join(folder, ""))) {
-      return OutcomeCode::OutputInsideSource;
+      return Refusal(kOutputInsideSource);
     }
   }
   written = tree.Join(output, page.relative);
@@ -130,7 +132,7 @@ Outcome OutputFor(const PathNote& page, const std::vector<std::string>& named,
   }
   const PathInfo there = tree.Look(written);
   if (there.kind == PathKind::kFile && there.identity == tree.Look(page.path).identity) {
-    return OutcomeCode::OutputIsSource;
+    return Refusal(kOutputIsSource);
   }
   return OutcomeCode::Done;
 }

@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <optional>
 
-#include "format/texts.h"
+#include "cli/cli_texts.h"
+#include "cli/options.h"
 
 namespace kelvara::cli {
 namespace {
@@ -98,7 +99,7 @@ Outcome PasswordToKey(std::string_view password, std::string& key) {
       std::string text(kPasswordHolds);
       text.append(" ").append(Describe(c, password.substr(at, length))).append(kNotInWindows1252);
       key.clear();
-      return Outcome(OutcomeCode::PasswordCharacter, std::move(text));
+      return UsageError(std::move(text));
     }
     key.push_back(*byte);
     at += length;

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "format/texts.h"
+#include "cli/cli_texts.h"
 
 namespace kelvara::cli {
 

@@ -3,14 +3,13 @@
 #include <algorithm>
 
 #include "cipher/page_cipher.h"
+#include "cli/cli_texts.h"
 #include "cli/options.h"
 #include "cli/page_list.h"
-#include "cli/page_run.h"
 #include "cli/password.h"
 #include "cli/progress.h"
-#include "format/texts.h"
 #include "kelvara_version.h"
-#include "protect/protect_page.h"
+#include "page/run_page.h"
 #include "scan/tag_scanner.h"
 
 namespace kelvara::cli {
@@ -28,7 +27,7 @@ std::string NoteLine(const PathNote& note) {
   return Printable(note.path).append(": ").append(note.outcome.Text());
 }
 
-int UsageError(Console& console, std::string_view message) {
+int ReportUsageError(Console& console, std::string_view message) {
   std::string text = ErrorLine(message);
   text.append(kUsageLine).append("\n").append(kTryHelp).append("\n");
   console.Err(text);
@@ -39,10 +38,11 @@ int UsageError(Console& console, std::string_view message) {
 // A mistyped password is refused there, and the protected page is kept
 // beside it in any case, so a repeat would guard nothing.
 bool OnlyRestoring(Mode mode, const PageList& list, FileSystem& files) {
-  if (mode != Mode::kAuto) return mode == Mode::kRestore;
-  TagScanner scanner(files);
+  if (mode != Mode::Auto) return mode == Mode::Restore;
   return std::all_of(list.entries.begin(), list.entries.end(), [&](const PathNote& entry) {
-    return entry.outcome.Refused() || IsProtectedPage(scanner, entry.path);
+    if (entry.outcome.Refused()) return true;
+    const std::unique_ptr<FileBytes> page = files.Read(entry.path);
+    return page != nullptr && IsProtected(page->View());
   });
 }
 
@@ -53,27 +53,29 @@ Outcome GetPassword(const Options& options, const PageList& list, FileSystem& fi
     const LineRead read = ReadFirstLine(
         [&console](char* buffer, std::size_t size) { return console.ReadInput(buffer, size); },
         password);
-    if (read == LineRead::kNoInput) return OutcomeCode::NoPasswordOnInput;
+    if (read == LineRead::kNoInput) return UsageError(std::string(kNoPasswordOnInput));
     if (read == LineRead::kTooLong) {
-      return Outcome(OutcomeCode::PasswordTooLong, std::string(kPasswordTooLong) + " " +
-                                                       std::to_string(kMaxPasswordLine) + " bytes");
+      return UsageError(std::string(kPasswordTooLong) + " " + std::to_string(kMaxPasswordLine) +
+                        " bytes");
     }
     return OutcomeCode::Done;
   }
   // Waiting for a password that no one can type would hang a script for good.
-  if (!console.InputIsTerminal()) return OutcomeCode::NoTerminal;
+  if (!console.InputIsTerminal()) return UsageError(std::string(kNoTerminal));
   const bool once = OnlyRestoring(options.mode, list, files);
   std::string prompt(kPasswordPrompt);
   for (int attempt = 0; attempt < kPasswordAttempts; ++attempt) {
     std::string repeated;
-    if (!console.AskHidden(prompt, password)) return OutcomeCode::NoPasswordEntered;
+    if (!console.AskHidden(prompt, password)) return UsageError(std::string(kNoPasswordEntered));
     if (once) return OutcomeCode::Done;
-    if (!console.AskHidden(kRepeatPrompt, repeated)) return OutcomeCode::NoPasswordEntered;
+    if (!console.AskHidden(kRepeatPrompt, repeated)) {
+      return UsageError(std::string(kNoPasswordEntered));
+    }
     if (password == repeated) return OutcomeCode::Done;
     // Said with the next prompt, where the prompts go: on the terminal.
     prompt.assign(kPasswordsDifferRetry).append("\n").append(kPasswordPrompt);
   }
-  return OutcomeCode::PasswordsDiffer;
+  return UsageError(std::string(kPasswordsDiffer));
 }
 
 }  // namespace
@@ -90,7 +92,7 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileT
     console.Out(std::string(kProgramName) + " " + KELVARA_VERSION + "\n");
     return console.FlushOut() ? kExitSuccess : kExitRefused;
   }
-  if (parsed.Refused()) return UsageError(console, parsed.Text());
+  if (parsed.Refused()) return ReportUsageError(console, parsed.Text());
 
   PageList list = CollectPages(options.paths, tree);
   if (!list.errors.empty()) {
@@ -99,7 +101,7 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileT
       text += ErrorLine(NoteLine(list.errors[i]));
     }
     console.Err(text);
-    return UsageError(console, NoteLine(list.errors.back()));
+    return ReportUsageError(console, NoteLine(list.errors.back()));
   }
   if (std::none_of(list.entries.begin(), list.entries.end(),
                    [](const PathNote& entry) { return !entry.outcome.Refused(); })) {
@@ -112,15 +114,14 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileT
 
   std::string password;
   if (const Outcome got = GetPassword(options, list, files, console, password); got.Refused()) {
-    return UsageError(console, got.Text());
+    return ReportUsageError(console, got.Text());
   }
   std::string key;
   if (const Outcome taken = PasswordToKey(password, key); taken.Refused()) {
-    return UsageError(console, taken.Text());
+    return ReportUsageError(console, taken.Text());
   }
 
   const PageCipher cipher(key);
-  TagScanner scanner(files);
   ProgressCounter progress(list.entries.size(), console.ErrorIsTerminal(),
                            [&console](std::string_view text) { console.Err(text); });
   std::size_t protectedPages = 0;
@@ -134,7 +135,7 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileT
       entry.outcome = OutputFor(entry, options.paths, options.output, tree, written);
     }
     if (!entry.outcome.Refused()) {
-      entry.outcome = RunPage(entry.path, options.mode, cipher, scanner, files, random, written);
+      entry.outcome = RunPage({entry.path, options.mode, written}, cipher, files, random);
     }
     if (entry.outcome.Code() == OutcomeCode::Protected) ++protectedPages;
     if (entry.outcome.Code() == OutcomeCode::Restored) ++restoredPages;

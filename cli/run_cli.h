@@ -7,7 +7,6 @@
 #include "cli/file_tree.h"
 #include "cipher/sha256.h"
 #include "files/file_system.h"
-#include "format/texts.h"
 
 namespace kelvara::cli {
 

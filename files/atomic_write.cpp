@@ -49,7 +49,7 @@ Outcome WriteTemporary(FileSystem& files, const std::string& target, const PageS
   std::unique_ptr<OutputFile> out = files.CreateTemporary(target, temp.Name(), status);
   if (!out) return TooLongOr(status, OutcomeCode::WriteFailed);
   PageSink sink(out.get());
-  source(sink);
+  if (const Outcome made = source(sink); made.Refused()) return made;
   bool ok = sink.Flush() && out->Sync();
   ok = out->Close() && ok;
   return ok ? OutcomeCode::Done : OutcomeCode::WriteFailed;
@@ -64,8 +64,7 @@ Outcome PutInPlace(FileSystem& files, Temporary& temp, const std::string& target
 
 // The page as it is now under the backup's name, in place of an older backup.
 Outcome KeepBackup(FileSystem& files, const std::string& page, const std::string& backupPath) {
-  const NodeKind kind = files.Kind(backupPath);
-  if (kind == NodeKind::Other) return OutcomeCode::BackupFailed;
+  if (!files.Replaceable(backupPath)) return OutcomeCode::BackupFailed;
   const std::string target = files.ResolveLink(page);
   Temporary temp(files);
   // A second name for the page's file costs nothing and is as whole as the

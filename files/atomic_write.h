@@ -17,10 +17,10 @@ class PageSink {
 
   explicit PageSink(OutputFile* file) : file_(file) {}
 
-  // The page's next bytes are appended here; Pass() then lets them go.
-  std::string& Text() { return buffer_; }
+  // The page's next bytes are appended here; WriteFullSlices() lets them go.
+  std::string& Buffer() { return buffer_; }
   // Writes what was appended once it makes a slice.
-  void Pass() {
+  void WriteFullSlices() {
     if (buffer_.size() >= kSlice) Flush();
   }
   void Write(std::string_view bytes);
@@ -33,14 +33,15 @@ class PageSink {
   bool failed_ = false;
 };
 
-using PageSource = std::function<void(PageSink&)>;
+// Writes a page's new form into the sink; a refusal abandons the rewrite.
+using PageSource = std::function<Outcome(PageSink&)>;
 
 // Locks the page against other runs for as long as `lock` lives. A page
 // that another run holds is busy; one that cannot be opened cannot be read.
 Outcome LockPage(FileSystem& files, const std::string& path, std::unique_ptr<FileLock>& lock);
 
 // Rewrites a page safely: a read-only page is refused, then what `source`
-// produces is written to a temporary file beside the page and flushed to
+// produces (unless it refuses) is written to a temporary file beside the page and flushed to
 // disk, then the page is kept at `backupPath` (no backup when it is empty),
 // then the new page takes the page's place in one step. On any failure the
 // page is as it was, and so is the older backup, unless the last step itself

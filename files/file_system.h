@@ -1,7 +1,5 @@
 #pragma once
 
-#include <compare>
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -28,20 +26,6 @@ class OutputFile {
   virtual bool Close() = 0;
 };
 
-// Which file a path names and what it looked like, so that a reader can tell
-// that what it read earlier is still what is there.
-struct FileStamp {
-  bool exists = false;
-  std::uint64_t volume = 0;
-  std::uint64_t file = 0;
-  std::uint64_t size = 0;
-  std::int64_t modified = 0;
-  friend bool operator==(const FileStamp&, const FileStamp&) = default;
-};
-
-// What a name holds, without following a symbolic link at the name itself.
-enum class NodeKind { Missing, File, Link, Other };
-
 // How an operation that can fail in more than one way ended.
 enum class FileStatus { Ok, Missing, Busy, NameTooLong, NotAFile, Failed };
 
@@ -57,10 +41,10 @@ class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // Follows symbolic links; `exists` is false when the path's attributes
-  // cannot be read.
-  virtual FileStamp Stamp(const std::string& path) = 0;
-  virtual NodeKind Kind(const std::string& path) = 0;
+  // True when the name is free or holds a regular file or a link, which a
+  // rename may replace; false for anything else (a folder, a pipe, a device)
+  // and for a name that cannot be looked at.
+  virtual bool Replaceable(const std::string& path) = 0;
   // All or nothing: null on any failure. Never maps the file, which another
   // program could cut short under the reader.
   virtual std::unique_ptr<FileBytes> Read(const std::string& path) = 0;

@@ -8,8 +8,7 @@ namespace kelvara {
 // It holds no state, so one instance can serve a whole program.
 class RealFileSystem final : public FileSystem {
  public:
-  FileStamp Stamp(const std::string& path) override;
-  NodeKind Kind(const std::string& path) override;
+  bool Replaceable(const std::string& path) override;
   std::unique_ptr<FileBytes> Read(const std::string& path) override;
   bool IsReadOnly(const std::string& path) override;
   std::string ResolveLink(const std::string& path) override;

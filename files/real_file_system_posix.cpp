@@ -128,26 +128,10 @@ int OpenForReading(const std::string& path) {
 
 }  // namespace
 
-FileStamp RealFileSystem::Stamp(const std::string& path) {
+bool RealFileSystem::Replaceable(const std::string& path) {
   struct stat info {};
-  FileStamp stamp;
-  if (::stat(path.c_str(), &info) != 0) return stamp;
-  stamp.exists = true;
-  stamp.volume = static_cast<std::uint64_t>(info.st_dev);
-  stamp.file = static_cast<std::uint64_t>(info.st_ino);
-  stamp.size = static_cast<std::uint64_t>(info.st_size);
-  stamp.modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-  return stamp;
-}
-
-NodeKind RealFileSystem::Kind(const std::string& path) {
-  struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0) {
-    return errno == ENOENT || errno == ENAMETOOLONG ? NodeKind::Missing : NodeKind::Other;
-  }
-  if (S_ISREG(info.st_mode)) return NodeKind::File;
-  if (S_ISLNK(info.st_mode)) return NodeKind::Link;
-  return NodeKind::Other;
+  if (::lstat(path.c_str(), &info) != 0) return errno == ENOENT || errno == ENAMETOOLONG;
+  return S_ISREG(info.st_mode) || S_ISLNK(info.st_mode);
 }
 
 // Read, never mapped: another program cutting a mapped file short would end

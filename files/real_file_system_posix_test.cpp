@@ -29,7 +29,7 @@ TEST_F(PosixFileSystemTest, OddNamesAreReplacedNeverFollowedOrRefused) {
   RealFileSystem files;
   const auto rewrite = [&](const std::string& page, const std::string& backup) {
     return RewritePage(files, PathOf(page), PathOf(backup),
-                       [](PageSink& sink) { sink.Write("new"); });
+                       [](PageSink& sink) { return sink.Write("new"), Outcome(); });
   };
   const fs::path backup = folder / "page.htm.original";
   for (const std::string planted :
@@ -83,7 +83,7 @@ TEST_F(PosixFileSystemTest, FullDisksUnknownSizesAndBackupsAsLinks) {
   const auto rewrite = [&](const PageSource& source) {
     return RewritePage(files, PathOf("page.htm"), PathOf("page.htm.original"), source);
   };
-  const PageSource big = [](PageSink& sink) { sink.Write(std::string(1 << 20, 'x')); };
+  const PageSource big = [](PageSink& sink) { return sink.Write(std::string(1 << 20, 'x')), Outcome(); };
 
   // The file size limit stands in for a full disk: writes past it fail.
   rlimit saved{};
@@ -97,7 +97,7 @@ TEST_F(PosixFileSystemTest, FullDisksUnknownSizesAndBackupsAsLinks) {
   std::signal(SIGXFSZ, oldHandler);
   EXPECT_EQ(full, OutcomeCode::WriteFailed);
 
-  EXPECT_THROW(rewrite([](PageSink& sink) {
+  EXPECT_THROW(rewrite([](PageSink& sink) -> Outcome {
                  sink.Write("half");
                  throw std::bad_alloc();
                }),

@@ -27,7 +27,7 @@ TEST_F(RealFileSystemTest, ReadsLocksAndRewritesEveryByte) {
   EXPECT_EQ(TemporaryName("a/b\\c", std::string("\0\x25", 2)), "a/b\\.kelvara-ab.tmp");
   const auto rewrite = [&](const std::string& page, const std::string& backup,
                            std::string_view bytes) {
-    return RewritePage(files, page, backup, [bytes](PageSink& sink) { sink.Write(bytes); });
+    return RewritePage(files, page, backup, [bytes](PageSink& sink) { return sink.Write(bytes), Outcome(); });
   };
   const std::string odd("a\r\nb\rc\nd\0e\x1A\xFF", 12);
   std::string large;

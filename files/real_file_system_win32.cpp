@@ -105,30 +105,14 @@ std::string FullPath(const std::string& path) {
 
 }  // namespace
 
-FileStamp RealFileSystem::Stamp(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  FileStamp stamp;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return stamp;
-  stamp.exists = true;
-  stamp.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  stamp.modified = static_cast<std::int64_t>(
-      (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-      data.ftLastWriteTime.dwLowDateTime);
-  stamp.file = (static_cast<std::uint64_t>(data.ftCreationTime.dwHighDateTime) << 32) |
-               data.ftCreationTime.dwLowDateTime;
-  return stamp;
-}
-
-NodeKind RealFileSystem::Kind(const std::string& path) {
+bool RealFileSystem::Replaceable(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const FileStatus status = StatusOf(GetLastError());
-    return status == FileStatus::Missing || status == FileStatus::NameTooLong ? NodeKind::Missing
-                                                                                : NodeKind::Other;
+    return status == FileStatus::Missing || status == FileStatus::NameTooLong;
   }
-  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return NodeKind::Link;
-  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) return NodeKind::Other;
-  return NodeKind::File;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return true;
+  return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
 }
 
 std::unique_ptr<FileBytes> RealFileSystem::Read(const std::string& path) {

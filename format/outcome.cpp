@@ -25,27 +25,9 @@ std::string_view Outcome::Text() const {
     case OutcomeCode::NoMemory: return kNoMemory;
     case OutcomeCode::BackupFailed: return kBackupFailed;
     case OutcomeCode::WriteFailed: return kWriteFailed;
-    case OutcomeCode::OutputInsideSource: return kOutputInsideSource;
     case OutcomeCode::OutputFolderFailed: return kOutputFolderFailed;
-    case OutcomeCode::OutputIsSource: return kOutputIsSource;
-    case OutcomeCode::WalkFolderUnreadable: return kFolderUnreadable;
-    case OutcomeCode::WalkEntryUnreadable: return kEntryUnreadable;
-    case OutcomeCode::WalkPathTooLong: return kPathTooLong;
-    case OutcomeCode::NoSuchPath: return kNoSuchPath;
-    case OutcomeCode::NotPageOrFolder: return kNotPageOrFolder;
-    case OutcomeCode::PathUnreadable: return kPathUnreadable;
-    case OutcomeCode::PathTooLong: return kNamedPathTooLong;
-    case OutcomeCode::FolderUnreadable: return kNamedFolderUnreadable;
-    case OutcomeCode::UnknownOption: return kUnknownOption;
-    case OutcomeCode::BothModes: return kBothModes;
-    case OutcomeCode::OutputNeedsFolder: return kOutputNeedsFolder;
-    case OutcomeCode::NoPath: return kNoPath;
-    case OutcomeCode::NoPasswordOnInput: return kNoPasswordOnInput;
-    case OutcomeCode::PasswordTooLong: return kPasswordTooLong;
-    case OutcomeCode::NoTerminal: return kNoTerminal;
-    case OutcomeCode::NoPasswordEntered: return kNoPasswordEntered;
-    case OutcomeCode::PasswordsDiffer: return kPasswordsDiffer;
-    case OutcomeCode::PasswordCharacter: return kPasswordHolds;
+    case OutcomeCode::Refused:
+    case OutcomeCode::Usage: return {};
   }
   return {};
 }

@@ -12,7 +12,7 @@ enum class OutcomeCode : unsigned char {
   Done,
   Protected,
   Restored,
-  // A page refused.
+  // A page refused by the core.
   HeadMissing,
   BodyMissing,
   HeadMalformed,
@@ -28,37 +28,18 @@ enum class OutcomeCode : unsigned char {
   NoMemory,
   BackupFailed,
   WriteFailed,
-  OutputInsideSource,
   OutputFolderFailed,
-  OutputIsSource,
-  // What kelvara-cli's folder walk cannot reach.
-  WalkFolderUnreadable,
-  WalkEntryUnreadable,
-  WalkPathTooLong,
-  // kelvara-cli's usage errors: a path named that cannot be used, the
-  // arguments, the password.
-  NoSuchPath,
-  NotPageOrFolder,
-  PathUnreadable,
-  PathTooLong,
-  FolderUnreadable,
-  UnknownOption,
-  BothModes,
-  OutputNeedsFolder,
-  NoPath,
-  NoPasswordOnInput,
-  PasswordTooLong,
-  NoTerminal,
-  NoPasswordEntered,
-  PasswordsDiffer,
-  PasswordCharacter,
+  // Said by a front end in its own words, which it gives: a page or a path
+  // that it refused, or a usage error, which changes nothing at all.
+  Refused,
+  Usage,
 };
 
 class Outcome {
  public:
   Outcome(OutcomeCode code = OutcomeCode::Done) : code_(code) {}
-  // An outcome whose text names what it concerns (an option, a character);
-  // `text` is built from the texts in format/texts.h.
+  // An outcome in words of its own: those of a front end, or a core text
+  // with what it concerns.
   Outcome(OutcomeCode code, std::string text) : code_(code), text_(std::move(text)) {}
 
   OutcomeCode Code() const { return code_; }

@@ -6,9 +6,6 @@
 // The lines of a protected page that its writer and its reader both depend on.
 namespace kelvara::protected_format {
 
-// The title line of every protected page's fixed head.
-inline constexpr std::string_view kTitleLine = "<title>Kelvara</title>";
-
 // Call lines: the indent, a 16-character lead-in, the hex text, a 3-character tail.
 inline constexpr std::string_view kIndent = "    ";
 inline constexpr std::string_view kTitleCall = "VetrakSetTitle(\"";
@@ -24,10 +21,16 @@ inline constexpr std::string_view kCheckBetween = "\", \"";
 inline constexpr std::size_t kSaltSize = 16;
 inline constexpr std::size_t kDigestSize = 32;
 
+// The whole-page line, after the check line: the author's page byte for byte,
+// deflated (a zlib stream), enciphered with the key as one text and written
+// in base64. Restoring gives it back exactly; a reader that knows nothing of
+// it passes it by, as it does the check line.
+inline constexpr std::string_view kPageCall = "VetrakPage(\"";
+
 // The seal line, between the "}" line and "</script>": the SHA-256 of the
-// check line's two values and of the hex text of every call line, each
-// followed by a LF, so that a change to the enciphered text is told from a
-// wrong password.
+// check line's two values, the whole-page line's text and the hex text of
+// every call line, each followed by a LF, so that a change to the enciphered
+// text is told from a wrong password.
 inline constexpr std::string_view kSealStart = "var VetrakSeal = \"";
 inline constexpr std::string_view kSealEnd = "\";";
 

@@ -2,17 +2,24 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "cipher/sha256.h"
+#include "format/base64.h"
 #include "format/decoder_script.h"
+#include "format/deflate.h"
 #include "format/protected_format.h"
-#include "format/texts.h"
+#include "scan/tag_scanner.h"
 #include "text/line_reader.h"
 #include "text/text.h"
 
 namespace kelvara {
 namespace {
+
+namespace format = protected_format;
+
+// The whole-page line's text goes out this many bytes of its source at a
+// time: a multiple of three, so that the pieces of base64 join into one.
+constexpr std::size_t kBase64Step = 3 * (std::size_t{1} << 18);
 
 void AppendLine(std::string& page, std::string_view line) {
   page.append(line).append(kCrLf);
@@ -21,25 +28,43 @@ void AppendLine(std::string& page, std::string_view line) {
 // Writes a call line and adds its hex text to the seal.
 void AppendCallLine(std::string& page, std::string_view call, std::string_view plain,
                     const PageCipher& cipher, Sha256& seal) {
-  page.append(protected_format::kIndent).append(call);
+  page.append(format::kIndent).append(call);
   const std::size_t hexAt = page.size();
-  cipher.AppendEncodedHex(page, plain);
+  cipher.EncodeHex(page, plain);
   seal.Update(std::string_view(page).substr(hexAt));
   seal.Update("\n");
-  page.append(protected_format::kCallEnd).append(kCrLf);
+  page.append(format::kCallEnd).append(kCrLf);
 }
 
-// The head's content with its first "<title>" ... "</title>" cut out; only
-// those exact markers count, in any letter case.
-std::string HeadExtra(std::string_view headContent) {
-  const CaselessPattern titleStart("<title>");
-  const CaselessPattern titleEnd("</title>");
-  const std::size_t open = titleStart.Find(headContent);
-  const std::size_t close = titleEnd.Find(headContent);
-  if (open == kNone || close == kNone) return std::string(headContent);
-  std::string extra(headContent.substr(0, open));
-  extra.append(headContent.substr(close + titleEnd.Size()));
-  return extra;
+bool IsTagSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}
+
+// The head's content with its first title element cut out, whatever the form
+// of its tags: letter case, attributes, blanks or a line break before the
+// ">". Its text is enciphered as the title, so none of it may stay readable.
+std::string HeadExtra(std::string_view head) {
+  const CaselessPattern titleStart("<title");
+  const CaselessPattern titleEnd("</title");
+  std::size_t open = titleStart.Find(head);
+  // "<titles>" or "<titlebar>" is some other element.
+  while (open != kNone) {
+    const std::size_t after = open + titleStart.Size();
+    if (after == head.size() || head[after] == '>' || head[after] == '/' || IsTagSpace(head[after]))
+      break;
+    open = titleStart.Find(head, after);
+  }
+  if (open == kNone) return std::string(head);
+  for (std::size_t close = titleEnd.Find(head, open); close != kNone;
+       close = titleEnd.Find(head, close + 1)) {
+    std::size_t end = close + titleEnd.Size();
+    while (end < head.size() && IsTagSpace(head[end])) ++end;
+    if (end == head.size() || head[end] != '>') continue;
+    std::string extra(head.substr(0, open));
+    extra.append(head.substr(end + 1));
+    return extra;
+  }
+  return std::string(head);
 }
 
 // Restoration takes the first line that reads "</head>" after the decoder
@@ -49,7 +74,7 @@ bool EndsHeadEarly(std::string_view headExtra) {
   LineReader lines(headExtra);
   std::string_view line;
   while (lines.Next(line)) {
-    if (TrimSpaces(line) == protected_format::kHeadEnd) return true;
+    if (TrimSpaces(line) == format::kHeadEnd) return true;
   }
   return false;
 }
@@ -96,21 +121,35 @@ void RemoveElements(std::string& text, std::string_view open, std::string_view c
   text.resize(kept);
 }
 
-}  // namespace
-
-bool IsProtectedPage(TagScanner& scanner, const std::string& path) {
-  return scanner.FindTag(path, "title", 1) && scanner.TagContent() == kProductName;
+// The whole page, deflated, enciphered and in base64, written as its line
+// and added to the seal.
+void WritePageLine(std::string_view page, const PageCipher& cipher, Sha256& seal, PageSink& sink) {
+  std::string stream = Deflate(page);
+  cipher.ApplyKey(stream, +1);
+  std::string& out = sink.Buffer();
+  out.append(format::kIndent).append(format::kPageCall);
+  for (std::size_t from = 0; from < stream.size(); from += kBase64Step) {
+    const std::size_t textAt = out.size();
+    Base64Encode(out, std::string_view(stream).substr(from, kBase64Step));
+    seal.Update(std::string_view(out).substr(textAt));
+    sink.WriteFullSlices();
+  }
+  seal.Update("\n");
+  out.append(format::kCallEnd).append(kCrLf);
 }
 
-Outcome ExtractPage(TagScanner& scanner, const std::string& selectedFile, PageParts& parts) {
-  parts = PageParts{};
-  parts.titleText = scanner.FindTag(selectedFile, "title", 1) ? scanner.TagContent() : selectedFile;
+}  // namespace
 
-  if (!scanner.FindTag(selectedFile, "head", 1)) return OutcomeCode::HeadMissing;
+Outcome ExtractPage(std::string_view page, std::string_view fallbackTitle, PageParts& parts) {
+  parts = PageParts{};
+  TagScanner scanner(page);
+  parts.titleText = scanner.FindTag("title", 1) ? scanner.TagContent() : fallbackTitle;
+
+  if (!scanner.FindTag("head", 1)) return OutcomeCode::HeadMissing;
   parts.headExtra = HeadExtra(scanner.TagContent());
   if (EndsHeadEarly(parts.headExtra)) return OutcomeCode::HeadMalformed;
 
-  if (!scanner.FindTag(selectedFile, "body", 1)) return OutcomeCode::BodyMissing;
+  if (!scanner.FindTag("body", 1)) return OutcomeCode::BodyMissing;
   parts.bodyAttributes = scanner.TagAttributes();
   parts.bodyText = scanner.TakeTagContent();
   // Scripts go first, so that a script holding comment markers goes whole.
@@ -119,25 +158,26 @@ Outcome ExtractPage(TagScanner& scanner, const std::string& selectedFile, PagePa
   return OutcomeCode::Done;
 }
 
-void WriteProtectedPage(const PageParts& parts, const PageCipher& cipher, std::string_view salt,
-                        PageSink& sink) {
-  std::string& page = sink.Text();
+void WriteProtectedPage(std::string_view page, const PageParts& parts, const PageCipher& cipher,
+                        std::string_view salt, PageSink& sink) {
+  std::string& out = sink.Buffer();
   const std::string_view script = DecoderScript();
   for (std::size_t from = 0; from <= script.size();) {
     const std::size_t lineEnd = std::min(script.find('\n', from), script.size());
-    AppendLine(page, script.substr(from, lineEnd - from));
+    AppendLine(out, script.substr(from, lineEnd - from));
     from = lineEnd + 1;
   }
 
   Sha256 seal;
-  const std::string saltHex = HexDigits(salt);
-  const std::string checkHex = HexDigits(cipher.CheckValue(salt));
-  page.append(protected_format::kIndent).append(protected_format::kCheckCall).append(saltHex);
-  page.append(protected_format::kCheckBetween).append(checkHex);
-  page.append(protected_format::kCallEnd).append(kCrLf);
+  const std::string saltHex = Hex(salt);
+  const std::string checkHex = Hex(cipher.CheckValue(salt));
+  out.append(format::kIndent).append(format::kCheckCall).append(saltHex);
+  out.append(format::kCheckBetween).append(checkHex);
+  out.append(format::kCallEnd).append(kCrLf);
   seal.Update(saltHex + "\n" + checkHex + "\n");
-  AppendLine(page, "    SetVetrakPwd();");
-  AppendCallLine(page, protected_format::kTitleCall, parts.titleText, cipher, seal);
+  WritePageLine(page, cipher, seal, sink);
+  AppendLine(out, "    SetVetrakPwd();");
+  AppendCallLine(out, format::kTitleCall, parts.titleText, cipher, seal);
 
   // One call line per piece of the body between CR LF pairs; a lone CR or LF
   // stays inside its piece, and pieces of nothing but blanks are left out.
@@ -146,53 +186,26 @@ void WriteProtectedPage(const PageParts& parts, const PageCipher& cipher, std::s
     const std::size_t lineEnd = body.find(kCrLf, from);
     const std::string_view piece = body.substr(from, lineEnd == kNone ? kNone : lineEnd - from);
     if (!IsBlank(piece)) {
-      AppendCallLine(page, protected_format::kBodyCall, piece, cipher, seal);
-      sink.Pass();
+      AppendCallLine(out, format::kBodyCall, piece, cipher, seal);
+      sink.WriteFullSlices();
     }
     if (lineEnd == kNone) break;
     from = lineEnd + kCrLf.size();
   }
 
-  AppendLine(page, "  }");
-  page.append("  ").append(protected_format::kSealStart).append(HexDigits(seal.Finish()));
-  page.append(protected_format::kSealEnd).append(kCrLf);
-  AppendLine(page, "");
-  AppendLine(page, protected_format::kScriptEnd);
+  AppendLine(out, "  }");
+  out.append("  ").append(format::kSealStart).append(Hex(seal.Finish()));
+  out.append(format::kSealEnd).append(kCrLf);
+  AppendLine(out, "");
+  AppendLine(out, format::kScriptEnd);
   if (!parts.headExtra.empty()) {
     sink.Write(parts.headExtra);
     sink.Write(kCrLf);
   }
-  AppendLine(page, protected_format::kHeadEnd);
-  page.append(protected_format::kBodyStart).append(parts.bodyAttributes);
-  page.append(protected_format::kLoadAttribute).append(protected_format::kBodyRest).append(kCrLf);
-  AppendLine(page, "</html>");
-}
-
-Outcome ProtectPage(const std::string& selectedFile, const PageCipher& cipher,
-                    TagScanner& scanner, FileSystem& files, RandomSource& random,
-                    const std::string& output) {
-  if (cipher.EnciphersNothing()) return OutcomeCode::EmptyPassword;
-  try {
-    std::unique_ptr<FileLock> lock;
-    if (const Outcome locked = LockPage(files, selectedFile, lock); locked.Refused()) return locked;
-    if (!scanner.Readable(selectedFile)) return OutcomeCode::PageUnreadable;
-    // Under the lock the page is what it is: another run may have protected
-    // it since the caller looked.
-    if (IsProtectedPage(scanner, selectedFile)) return OutcomeCode::AlreadyProtected;
-    PageParts parts;
-    if (const Outcome extracted = ExtractPage(scanner, selectedFile, parts); extracted.Refused()) {
-      return extracted;
-    }
-    const std::string salt = random.Bytes(protected_format::kSaltSize);
-    const PageSource writer = [&](PageSink& sink) { WriteProtectedPage(parts, cipher, salt, sink); };
-    const Outcome written =
-        output.empty()
-            ? RewritePage(files, selectedFile, selectedFile + std::string(kOriginalSuffix), writer)
-            : RewritePage(files, output, {}, writer);
-    return written.Refused() ? written : OutcomeCode::Protected;
-  } catch (const std::bad_alloc&) {
-    return OutcomeCode::NoMemory;
-  }
+  AppendLine(out, format::kHeadEnd);
+  out.append(format::kBodyStart).append(parts.bodyAttributes);
+  out.append(format::kLoadAttribute).append(format::kBodyRest).append(kCrLf);
+  AppendLine(out, "</html>");
 }
 
 }  // namespace kelvara

@@ -1,11 +1,11 @@
 #include "restore/restore_page.h"
 
-#include <new>
 #include <optional>
 
 #include "cipher/sha256.h"
+#include "format/base64.h"
+#include "format/deflate.h"
 #include "format/protected_format.h"
-#include "text/large_text.h"
 #include "text/line_reader.h"
 #include "text/text.h"
 
@@ -29,8 +29,9 @@ bool CannotBeBodyLine(std::string_view line) {
 }
 
 // The attribute text of the body line, given the line from its 7th character
-// and everything after it joined with CR LF.
-bool BodyAttributes(std::string_view rest, std::string& attributes) {
+// and everything after it joined with CR LF. False when the line is no body
+// start tag, or, on a sealed page, not the one that protection writes.
+bool BodyAttributes(std::string_view rest, bool sealed, std::string& attributes) {
   // The writer always ends the start tag with the load attribute and an empty
   // body. Looking for that whole ending keeps a ">" of the plain page's
   // attributes, which a self-closed body tag may hold.
@@ -41,11 +42,13 @@ bool BodyAttributes(std::string_view rest, std::string& attributes) {
     attributes = rest.substr(0, end);
     return true;
   }
-  // A page that was changed by hand: the start tag ends at its first ">".
+  if (sealed) return false;
+  // An older page changed by hand: the start tag ends at its first ">", and
+  // the load attribute, with anything after it, is no part of the page's own.
   const std::size_t tagEnd = rest.find('>');
   if (tagEnd == kNone) return false;
   std::string_view text = rest.substr(0, tagEnd);
-  if (text.ends_with(format::kLoadAttribute)) text.remove_suffix(format::kLoadAttribute.size());
+  text = text.substr(0, text.find(format::kLoadAttribute));
   attributes = text;
   return true;
 }
@@ -63,14 +66,24 @@ bool ReadCheckLine(std::string_view line, std::string& salt, std::string& check)
       !line.ends_with(format::kCallEnd)) {
     return false;
   }
-  return ReadHexDigits(line.substr(format::kCheckCall.size(), kSaltHex), salt) &&
-         ReadHexDigits(line.substr(kCheckHexAt, kCheckHex), check);
+  return ReadHex(line.substr(format::kCheckCall.size(), kSaltHex), salt) &&
+         ReadHex(line.substr(kCheckHexAt, kCheckHex), check);
+}
+
+// The text between a line's lead-in and its tail, when it has both.
+bool Between(std::string_view line, std::string_view start, std::string_view end,
+             std::string_view& text) {
+  if (line.size() < start.size() + end.size() || !line.starts_with(start) || !line.ends_with(end))
+    return false;
+  text = line.substr(start.size(), line.size() - start.size() - end.size());
+  return true;
 }
 
 }  // namespace
 
-Outcome ReadProtectedPage(std::string_view bytes, const PageCipher& cipher, PageParts& parts) {
-  parts = PageParts{};
+Outcome ReadProtectedPage(std::string_view bytes, const PageCipher& cipher,
+                          ProtectedReading& reading) {
+  reading = ProtectedReading{};
   LineReader lines(bytes);
   std::string_view line;
   // Every step reads on from where the last one stopped; a page that ends
@@ -85,7 +98,13 @@ Outcome ReadProtectedPage(std::string_view bytes, const PageCipher& cipher, Page
   // A page written before the check value existed has no check line; it is
   // then guarded by what the right password can never give.
   std::optional<Sha256> seal;
+  const auto sealText = [&](std::string_view text) {
+    if (!seal) return;
+    seal->Update(text);
+    seal->Update("\n");
+  };
   bool passwordMatches = true;
+  bool pageLine = false;
   do {
     if (!nextTrimmed()) return damaged;
     if (!seal && line.starts_with(format::kCheckCall)) {
@@ -93,49 +112,56 @@ Outcome ReadProtectedPage(std::string_view bytes, const PageCipher& cipher, Page
       std::string check;
       if (!ReadCheckLine(line, salt, check)) return damaged;
       seal.emplace();
-      seal->Update(std::string(line.substr(format::kCheckCall.size(), kSaltHex)) + "\n");
-      seal->Update(std::string(line.substr(kCheckHexAt, kCheckHex)) + "\n");
+      sealText(line.substr(format::kCheckCall.size(), kSaltHex));
+      sealText(line.substr(kCheckHexAt, kCheckHex));
       passwordMatches = cipher.CheckValue(salt) == check;
+    } else if (line.starts_with(format::kPageCall)) {
+      // Only once, and only where a check value guards it.
+      if (!seal || pageLine ||
+          !Between(line, format::kPageCall, format::kCallEnd, reading.pageText) ||
+          reading.pageText.empty()) {
+        return damaged;
+      }
+      pageLine = true;
+      sealText(reading.pageText);
     }
   } while (line.find(format::kTitleCall) == kNone);
-  const auto sealLine = [&](std::string_view hex) {
-    if (!seal) return;
-    seal->Update(hex);
-    seal->Update("\n");
-  };
-  sealLine(CallHex(line));
-  if (passwordMatches) parts.titleText = cipher.DecodeHex(CallHex(line));
-  // Two hex digits give one byte: the body is at most half of the page.
-  if (passwordMatches) ReserveLargeText(parts.bodyText, bytes.size() / 2);
+  reading.titleHex = CallHex(line);
+  sealText(reading.titleHex);
 
+  // The body lines are only looked through here; they are deciphered as
+  // they are written, or on an older page once more to see whether the
+  // password can be right.
+  std::string bodyLine;
   bool impossibleLine = false;
+  const char* bodyStart = nullptr;
   for (;;) {
-    if (!nextTrimmed()) return damaged;
-    if (line == format::kMainEnd) break;
-    sealLine(CallHex(line));
-    // A wrong password is known from the check value: deciphering would be wasted.
-    if (!passwordMatches) continue;
-    const std::size_t start = parts.bodyText.size();
-    cipher.AppendDecodedHex(parts.bodyText, CallHex(line));
-    impossibleLine =
-        impossibleLine || CannotBeBodyLine(std::string_view(parts.bodyText).substr(start));
-    parts.bodyText.append(kCrLf);
+    if (!lines.Next(line)) return damaged;
+    if (bodyStart == nullptr) bodyStart = line.data();
+    const std::string_view trimmed = TrimSpaces(line);
+    if (trimmed == format::kMainEnd) break;
+    sealText(CallHex(trimmed));
+    if (!seal && !impossibleLine) {
+      bodyLine.clear();
+      cipher.DecodeHex(bodyLine, CallHex(trimmed));
+      impossibleLine = CannotBeBodyLine(bodyLine);
+    }
   }
+  reading.bodyLines = std::string_view(bodyStart, static_cast<std::size_t>(line.data() - bodyStart));
 
   std::string sealFound;
   do {
     if (!nextTrimmed()) return damaged;
-    if (line.starts_with(format::kSealStart) && line.ends_with(format::kSealEnd)) {
-      const std::string_view hex = line.substr(
-          format::kSealStart.size(), line.size() - format::kSealStart.size() - format::kSealEnd.size());
-      if (!ReadHexDigits(hex, sealFound)) return damaged;
+    std::string_view hex;
+    if (Between(line, format::kSealStart, format::kSealEnd, hex) && !ReadHex(hex, sealFound)) {
+      return damaged;
     }
   } while (line.find(format::kScriptEnd) == kNone);
 
   for (;;) {
     if (!nextTrimmed()) return damaged;
     if (line == format::kHeadEnd) break;
-    parts.headExtra.append(line).append(kCrLf);
+    reading.headExtra.append(line).append(kCrLf);
   }
 
   do {
@@ -145,7 +171,7 @@ Outcome ReadProtectedPage(std::string_view bytes, const PageCipher& cipher, Page
   // text then spans the body line and the lines after it.
   std::string rest(line.substr(format::kBodyStart.size()));
   while (lines.Next(line)) rest.append(kCrLf).append(line);
-  if (!BodyAttributes(rest, parts.bodyAttributes)) return damaged;
+  if (!BodyAttributes(rest, seal.has_value(), reading.bodyAttributes)) return damaged;
 
   // A changed page is said to be damaged whatever the password: it must not
   // pass for a wrong password, which would send the user after another one.
@@ -155,53 +181,36 @@ Outcome ReadProtectedPage(std::string_view bytes, const PageCipher& cipher, Page
   return OutcomeCode::Done;
 }
 
-void WritePlainPage(const PageParts& parts, PageSink& page) {
-  page.Write("<html>\r\n<head>\r\n<title>");
-  page.Write(parts.titleText);
-  page.Write("</title>\r\n");
-  if (!parts.headExtra.empty()) {
-    page.Write(parts.headExtra);
-    page.Write(kCrLf);
+Outcome WritePlainPage(const ProtectedReading& reading, const PageCipher& cipher, PageSink& sink) {
+  if (!reading.pageText.empty()) {
+    std::string stream;
+    if (!Base64Decode(reading.pageText, stream)) return OutcomeCode::PageDamaged;
+    cipher.ApplyKey(stream, -1);
+    const bool whole = Inflate(stream, [&sink](std::string_view bytes) {
+      sink.Write(bytes);
+      return true;
+    });
+    return whole ? OutcomeCode::Done : OutcomeCode::PageDamaged;
   }
-  page.Write("</head>\r\n<body");
-  if (!parts.bodyAttributes.empty()) {
-    page.Write(" ");
-    page.Write(parts.bodyAttributes);
+  std::string& out = sink.Buffer();
+  out.append("<html>\r\n<head>\r\n<title>");
+  cipher.DecodeHex(out, reading.titleHex);
+  out.append("</title>\r\n");
+  if (!reading.headExtra.empty()) out.append(reading.headExtra).append(kCrLf);
+  out.append("</head>\r\n<body");
+  if (!reading.bodyAttributes.empty()) out.append(" ").append(reading.bodyAttributes);
+  out.append(">\r\n");
+  LineReader lines(reading.bodyLines);
+  bool anyLine = false;
+  for (std::string_view line; lines.Next(line);) {
+    cipher.DecodeHex(out, CallHex(TrimSpaces(line)));
+    out.append(kCrLf);
+    anyLine = true;
+    sink.WriteFullSlices();
   }
-  page.Write(">\r\n");
-  if (!parts.bodyText.empty()) {
-    page.Write(parts.bodyText);
-    page.Write(kCrLf);
-  }
-  page.Write("</body>\r\n</html>\r\n");
-}
-
-Outcome RestorePage(const std::string& selectedFile, const PageCipher& cipher, FileSystem& files,
-                    const std::string& output) {
-  try {
-    std::unique_ptr<FileLock> lock;
-    if (const Outcome locked = LockPage(files, selectedFile, lock); locked.Refused()) return locked;
-    std::unique_ptr<FileBytes> bytes = files.Read(selectedFile);
-    if (!bytes) return OutcomeCode::PageUnreadable;
-    PageParts parts;
-    if (const Outcome read = ReadProtectedPage(bytes->View(), cipher, parts); read.Refused()) {
-      // Another run may have restored the page since the caller looked:
-      // a page without the protected head is no damaged protected page.
-      if (read == OutcomeCode::PageDamaged && bytes->View().find(format::kTitleLine) == kNone) {
-        return OutcomeCode::NotProtected;
-      }
-      return read;
-    }
-    bytes.reset();  // read whole, and let go before anything is written
-    const PageSource writer = [&parts](PageSink& sink) { WritePlainPage(parts, sink); };
-    const Outcome written =
-        output.empty()
-            ? RewritePage(files, selectedFile, selectedFile + std::string(kProtectedSuffix), writer)
-            : RewritePage(files, output, {}, writer);
-    return written.Refused() ? written : OutcomeCode::Restored;
-  } catch (const std::bad_alloc&) {
-    return OutcomeCode::NoMemory;
-  }
+  if (anyLine) out.append(kCrLf);
+  out.append("</body>\r\n</html>\r\n");
+  return OutcomeCode::Done;
 }
 
 }  // namespace kelvara

@@ -5,30 +5,35 @@
 
 #include "cipher/page_cipher.h"
 #include "files/atomic_write.h"
-#include "files/file_system.h"
 #include "format/outcome.h"
-#include "format/page_parts.h"
 
 namespace kelvara {
 
 // The protected page is kept under its path followed by this while it is restored.
 inline constexpr std::string_view kProtectedSuffix = ".protected";
 
-// Reads a protected page's parts back, deciphering the title and the body
-// lines; `bodyText` gets every body line followed by CR LF. Refuses a page
-// that is not whole, or that the password cannot have enciphered.
-Outcome ReadProtectedPage(std::string_view bytes, const PageCipher& cipher, PageParts& parts);
+// Where the parts of a protected page lie in its bytes, once they are read
+// and known to be whole. The views point into those bytes.
+struct ProtectedReading {
+  // The whole-page line's text: the author's page. Empty on pages made
+  // before it existed, which restore to the plain page of fixed shape.
+  std::string_view pageText;
+  std::string_view titleHex;
+  // The body call lines as they stand, line ends and all.
+  std::string_view bodyLines;
+  std::string headExtra;  // the head's lines, trimmed, each followed by CR LF
+  std::string bodyAttributes;
+};
 
-// The plain page of fixed shape that a restored page becomes.
-void WritePlainPage(const PageParts& parts, PageSink& page);
+// Reads a protected page. Refuses a page that is not whole ("damaged"), and
+// one whose check value or, on older pages, body lines show that the password
+// cannot have enciphered it.
+Outcome ReadProtectedPage(std::string_view bytes, const PageCipher& cipher,
+                          ProtectedReading& reading);
 
-// Restores the protected page in place: locks it, and keeps it beside
-// itself (its path followed by ".protected") before rewriting it, so that
-// even a wrong password that no check can see on an older page loses
-// nothing. With an `output` path the plain page is written there instead,
-// and the page itself and its backups are left alone. A refused page is
-// left as it was.
-Outcome RestorePage(const std::string& selectedFile, const PageCipher& cipher, FileSystem& files,
-                    const std::string& output = {});
+// What restoring writes: the author's page byte for byte where the protected
+// page carries it, else the plain page of fixed shape. Damaged when the
+// author's page cannot be deciphered whole.
+Outcome WritePlainPage(const ProtectedReading& reading, const PageCipher& cipher, PageSink& sink);
 
 }  // namespace kelvara

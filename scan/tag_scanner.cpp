@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "format/texts.h"
 #include "text/large_text.h"
 
 namespace kelvara {
@@ -70,67 +71,22 @@ bool ScanLines::HoldsScriptWrite(std::string_view line) {
   return found_ != kNone && found_ + scriptWrite_.Size() <= end;
 }
 
-void TagScanner::ForgetCache() {
-  cached_ = false;
-  readFailed_ = false;
-  cachedName_.clear();
-  page_.reset();
-  unscanned_ = ScanLines();
-  scanned_ = true;
-  scanText_.clear();
-  contentAt_ = contentSize_ = 0;
+TagScanner::TagScanner(std::string_view page) : unscanned_(page) {
+  ReserveLargeText(scanText_, page.size() + page.size() / 16);  // untouched until used
 }
 
 std::string TagScanner::TakeTagContent() {
   std::string content = std::move(scanText_);
   content.resize(contentAt_ + contentSize_);
   content.erase(0, contentAt_);
-  ForgetCache();
+  *this = TagScanner({});
   return content;
-}
-
-bool TagScanner::Readable(const std::string& fileName) {
-  return Forgetting([&] {
-    const FileStamp stamp = files_.Stamp(fileName);
-    if (!stamp.exists) return false;
-    Load(fileName, stamp);
-    return !readFailed_;
-  });
-}
-
-template <typename Step>
-bool TagScanner::Forgetting(const Step& step) {
-  try {
-    return step();
-  } catch (...) {
-    // Running out of memory half-way through reading or scanning must not
-    // leave half a page cached for the next look.
-    ForgetCache();
-    throw;
-  }
-}
-
-void TagScanner::Load(const std::string& fileName, const FileStamp& stamp) {
-  if (cached_ && cachedName_ == fileName && cachedStamp_ == stamp) return;
-  ForgetCache();
-  cached_ = true;
-  cachedName_ = fileName;
-  cachedStamp_ = stamp;
-  // A page that cannot be read whole scans as empty, and stays cached as such.
-  page_ = files_.Read(fileName);
-  readFailed_ = page_ == nullptr;
-  const std::string_view bytes = page_ ? page_->View() : std::string_view();
-  unscanned_ = ScanLines(bytes);
-  ReserveLargeText(scanText_, bytes.size() + bytes.size() / 16);  // untouched until used
-  scanned_ = false;
 }
 
 bool TagScanner::ScanMore() {
   if (scanned_) return false;
   if (!AppendScanText(unscanned_, std::max(kScanStep, scanText_.size()), scanText_)) {
     scanned_ = true;
-    unscanned_ = ScanLines();
-    page_.reset();
   }
   return true;
 }
@@ -147,23 +103,16 @@ std::size_t TagScanner::Search(const CaselessPattern& pattern, std::size_t from)
   }
 }
 
-bool TagScanner::FindTag(const std::string& fileName, std::string_view tagName, int occurrence) {
-  return Forgetting([&] { return Find(fileName, tagName, occurrence); });
-}
-
-bool TagScanner::Find(const std::string& fileName, std::string_view tagName, int occurrence) {
+bool TagScanner::FindTag(std::string_view tagName, int occurrence) {
   tagAttributes_.clear();
   contentAt_ = contentSize_ = 0;
-  const FileStamp stamp = files_.Stamp(fileName);
-  if (!stamp.exists || occurrence < 1) return false;
+  if (occurrence < 1) return false;
 
   std::string opening = LowerAnsi(TrimSpaces(tagName));
   if (opening.empty() || opening.front() != '<') opening.insert(opening.begin(), '<');
   if (opening.back() == '>') opening.pop_back();
   const CaselessPattern openingMarker(opening);
   const CaselessPattern closingMarker("</" + opening.substr(1));
-
-  Load(fileName, stamp);
 
   // p is the position just after the opening marker of the wanted occurrence.
   std::size_t p = 0;
@@ -201,6 +150,11 @@ bool TagScanner::Find(const std::string& fileName, std::string_view tagName, int
   }
   tagAttributes_ = NormaliseAttributes(TrimSpaces(text.substr(p, tagEnd - p)));
   return true;
+}
+
+bool IsProtected(std::string_view page) {
+  TagScanner scanner(page);
+  return scanner.FindTag("title", 1) && scanner.TagContent() == kProductName;
 }
 
 }  // namespace kelvara

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <algorithm>
 #include <functional>
 #include <map>
 #include <new>
@@ -15,7 +14,7 @@
 namespace kelvara {
 
 // clang-format off
-enum class FileOp { kStamp, kKind, kRead, kIsReadOnly, kResolveLink, kLock, kCreateTemporary,
+enum class FileOp { kReplaceable, kRead, kIsReadOnly, kResolveLink, kLock, kCreateTemporary,
                     kLinkTemporary, kWrite, kSync, kClose, kCopyAttributes, kRename, kReplace, kRemove };
 // clang-format on
 
@@ -26,20 +25,14 @@ enum class FileOp { kStamp, kKind, kRead, kIsReadOnly, kResolveLink, kLock, kCre
 class MemoryFileSystem final : public FileSystem {
  public:
   std::map<std::string, std::string> files;
-  std::set<std::string> folders;
-  std::set<std::string> others;  // pipes, devices: neither file nor folder
   std::set<std::string> readOnly;
-  std::set<std::string> busy;                // pages that another run holds locked
-  std::map<std::string, std::string> links;  // link path -> target path
+  std::set<std::string> busy;  // pages that another run holds locked
   std::vector<std::pair<FileOp, std::string>> log;
   // Asked before each operation; true makes it fail.
   std::function<bool(FileOp, const std::string&)> failWhen;
   std::optional<FileOp> outOfMemoryAt;
   bool hardLinks = true;  // without them, backups are copies
 
-  int Count(FileOp op, const std::string& path) const {
-    return static_cast<int>(std::count(log.begin(), log.end(), std::pair(op, path)));
-  }
   // The temporary files that are still there.
   std::vector<std::string> Temporaries() const {
     std::vector<std::string> names;
@@ -49,39 +42,24 @@ class MemoryFileSystem final : public FileSystem {
     return names;
   }
 
-  FileStamp Stamp(const std::string& path) override {
-    const auto file = files.find(Follow(path));
-    if (Fails(FileOp::kStamp, path)) return {};
-    if (file == files.end()) return {folders.contains(Follow(path))};
-    // The bytes' place in memory stands in for the file's identity, and the
-    // count of changes made through this object for its time.
-    return {true, 0, reinterpret_cast<std::uintptr_t>(file->second.data()), file->second.size(),
-            changes_};
-  }
-  NodeKind Kind(const std::string& path) override {
-    if (Fails(FileOp::kKind, path) || folders.contains(path) || others.contains(path)) {
-      return NodeKind::Other;
-    }
-    if (links.contains(path)) return NodeKind::Link;
-    return files.contains(path) ? NodeKind::File : NodeKind::Missing;
+  bool Replaceable(const std::string& path) override {
+    return !Fails(FileOp::kReplaceable, path);
   }
   std::unique_ptr<FileBytes> Read(const std::string& path) override {
-    const auto file = files.find(Follow(path));
+    const auto file = files.find(path);
     return Fails(FileOp::kRead, path) || file == files.end() ? nullptr : HoldBytes(file->second);
   }
   bool IsReadOnly(const std::string& path) override {
-    return !Fails(FileOp::kIsReadOnly, path) && readOnly.contains(Follow(path));
+    return !Fails(FileOp::kIsReadOnly, path) && readOnly.contains(path);
   }
   std::string ResolveLink(const std::string& path) override {
-    return Fails(FileOp::kResolveLink, path), Follow(path);  // logged, never failing
+    return Fails(FileOp::kResolveLink, path), path;  // logged, never failing
   }
   FileStatus Lock(const std::string& path, std::unique_ptr<FileLock>& lock) override {
-    const std::string& real = Follow(path);
     if (Fails(FileOp::kLock, path)) return FileStatus::Failed;
-    if (others.contains(real) || folders.contains(real)) return FileStatus::NotAFile;
-    if (!files.contains(real)) return FileStatus::Missing;
-    if (busy.contains(real) || !locked_.insert(real).second) return FileStatus::Busy;
-    lock = std::make_unique<Held>(locked_, real);
+    if (!files.contains(path)) return FileStatus::Missing;
+    if (busy.contains(path) || !locked_.insert(path).second) return FileStatus::Busy;
+    lock = std::make_unique<Held>(locked_, path);
     return FileStatus::Ok;
   }
   std::unique_ptr<OutputFile> CreateTemporary(const std::string& beside, std::string& name,
@@ -90,7 +68,6 @@ class MemoryFileSystem final : public FileSystem {
     status = Fails(FileOp::kCreateTemporary, name) ? FileStatus::Failed : FileStatus::Ok;
     if (status != FileStatus::Ok) return name.clear(), nullptr;
     files[name].clear();
-    ++changes_;
     return std::make_unique<Output>(*this, name);
   }
   FileStatus LinkTemporary(const std::string& path, const std::string& beside,
@@ -100,26 +77,20 @@ class MemoryFileSystem final : public FileSystem {
       return name.clear(), FileStatus::Failed;
     }
     files[name] = files[path];
-    ++changes_;
     return FileStatus::Ok;
   }
   bool CopyAttributes(const std::string& original, const std::string& copy) override {
     return !Fails(FileOp::kCopyAttributes, copy) && files.contains(original);
   }
   FileStatus Rename(const std::string& from, const std::string& to) override {
-    if (Fails(FileOp::kRename, to)) return FileStatus::Failed;
-    if (folders.contains(to) || others.contains(to)) return FileStatus::NotAFile;
-    links.erase(to);
-    return Move(from, to);
+    return Fails(FileOp::kRename, to) ? FileStatus::Failed : Move(from, to);
   }
   FileStatus Replace(const std::string& replacement, const std::string& target) override {
-    if (Fails(FileOp::kReplace, target)) return FileStatus::Failed;
-    return folders.contains(target) ? FileStatus::NotAFile : Move(replacement, target);
+    return Fails(FileOp::kReplace, target) ? FileStatus::Failed : Move(replacement, target);
   }
   void Remove(const std::string& path) override {
     Fails(FileOp::kRemove, path);
     files.erase(path);
-    ++changes_;
   }
 
  private:
@@ -146,10 +117,6 @@ class MemoryFileSystem final : public FileSystem {
     if (outOfMemoryAt == op) throw std::bad_alloc();
     return failWhen && failWhen(op, path);
   }
-  const std::string& Follow(const std::string& path) const {
-    const auto link = links.find(path);
-    return link == links.end() ? path : link->second;
-  }
   std::string NewTemporaryName(const std::string& beside) {
     const std::size_t slash = beside.rfind('/');
     return beside.substr(0, slash == std::string::npos ? 0 : slash + 1) + ".kelvara-" +
@@ -159,13 +126,11 @@ class MemoryFileSystem final : public FileSystem {
     auto file = files.extract(from);
     if (file.empty()) return FileStatus::Missing;
     files[to] = std::move(file.mapped());
-    ++changes_;
     return FileStatus::Ok;
   }
 
   std::set<std::string> locked_;
   int temporaries_ = 0;
-  std::int64_t changes_ = 0;
 };
 
 }  // namespace kelvara

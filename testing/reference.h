@@ -34,10 +34,11 @@ std::string PlainPage(const PageParts& parts);
 // same verdict as Read and, on success, keep the page beside itself and put
 // the plain page of what Read takes in its place (a page with a check value
 // or a seal is left to the round trip and the golden cases). Protecting
-// `page` must refuse as the password and the page's parts say, and restoring
-// what it wrote must give back, as Read reads it, what protection took: the
-// title, the body attributes, the body's non-blank pieces in order and the
-// head extra's lines trimmed. A refusal never changes a file.
+// `page` must refuse as the password and the page's parts say; restoring
+// what it wrote must give back the page byte for byte, and Read must read
+// from it what protection took: the title, the body attributes, the body's
+// non-blank pieces in order and the head extra's lines trimmed. A refusal
+// never changes a file.
 std::string RestoreFault(const std::string& password, const std::string& page);
 std::string RoundTripFault(const std::string& password, const std::string& page);
 

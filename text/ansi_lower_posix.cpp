@@ -1,6 +1,4 @@
 #include <array>
-#include <cstdint>
-#include <cstring>
 
 #include "text/text.h"
 
@@ -26,36 +24,10 @@ constexpr std::array<unsigned char, 256> MakeLowerTable() {
 
 constexpr std::array<unsigned char, 256> kLowerTable = MakeLowerTable();
 
-constexpr std::uint64_t kEachByte = 0x0101010101010101u;
-constexpr std::uint64_t kHighBits = 0x8080808080808080u;
-
-// Lower-cases eight ASCII bytes at once: a byte gets 0x20 added when it lies
-// in 'A'..'Z'. No byte is above 0x7F, so the additions never carry over.
-std::uint64_t LowerAsciiWord(std::uint64_t word) {
-  const std::uint64_t atLeastA = word + kEachByte * (0x80 - 'A');
-  const std::uint64_t aboveZ = word + kEachByte * (0x80 - 'Z' - 1);
-  const std::uint64_t upper = atLeastA & ~aboveZ & kHighBits;
-  return word | (upper >> 2);
-}
-
 }  // namespace
 
 void LowerAnsiInPlace(char* data, std::size_t size) {
-  // Pages are mostly ASCII: whole words of it take the fast way.
-  std::size_t i = 0;
-  for (; i + 8 <= size; i += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, data + i, 8);
-    if ((word & kHighBits) == 0) {
-      word = LowerAsciiWord(word);
-      std::memcpy(data + i, &word, 8);
-    } else {
-      for (std::size_t j = i; j < i + 8; ++j) {
-        data[j] = static_cast<char>(kLowerTable[static_cast<unsigned char>(data[j])]);
-      }
-    }
-  }
-  for (; i < size; ++i)
+  for (std::size_t i = 0; i < size; ++i)
     data[i] = static_cast<char>(kLowerTable[static_cast<unsigned char>(data[i])]);
 }
 

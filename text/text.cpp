@@ -116,7 +116,7 @@ bool IsBlank(std::string_view text) {
 
 std::string LowerAnsi(std::string_view text) {
   std::string lower(text);
-  LowerAnsiInPlace(lower.data(), lower.size());
+  for (char& c : lower) c = static_cast<char>(Fold(c));
   return lower;
 }
 

@@ -17,10 +17,12 @@ std::string_view TrimSpaces(std::string_view text);
 // True when the text holds nothing but blanks (or nothing at all).
 bool IsBlank(std::string_view text);
 
-// Lower-cases in place with the system's single-byte ANSI rules. The length
-// never changes, so positions found in a lower-cased copy hold for the text.
+// Lower-cases in place with the system's single-byte ANSI rules, byte by
+// byte; only the table of all 256 answers is made with it.
 void LowerAnsiInPlace(char* data, std::size_t size);
 
+// A lower-cased copy. The length never changes, so positions found in it hold
+// for the text.
 std::string LowerAnsi(std::string_view text);
 
 // Finds a lower-cased needle in a text as if the text were lower-cased too,

@@ -17,8 +17,7 @@ TEST(Text, TrimsLowersAndReadsLines) {
   };
   EXPECT_EQ(TrimSpaces("  a\tb \r\n  "), "a\tb \r\n");
   EXPECT_TRUE(IsBlank("") && IsBlank("  ") && !IsBlank(" \t ") && !IsBlank(" x"));
-  // Windows-1252, as CharLowerBuffA lowers it on a Western system, eight
-  // ASCII bytes at a time and the others one by one.
+  // Windows-1252, as CharLowerBuffA lowers it on a Western system.
   EXPECT_EQ(LowerAnsi(std::string("AZ@[`{az\0\xC0\xDE\xD7\xDF\x8A\x8C\x8E\x9F\xE0\x80\x9A", 19)),
             std::string("az@[`{az\0\xE0\xFE\xD7\xDF\x9A\x9C\x9E\xFF\xE0\x80\x9A", 19));
   for (const std::string file : {"a\r\nb\rc", "a\r\r\nb", "\r\n\r\n", "a\nb\r\nc\n", "\n\r",

@@ -65,8 +65,8 @@ TEST_F(RaceTest, APageIsAlwaysWholeAndEveryOutcomeIsTrue) {
     reader.join();
     EXPECT_EQ(torn, 0);
     const std::string after = Get("page.htm");
-    PageParts parts;
-    const bool made = protecting ? !ReadProtectedPage(after, PageCipher("pw"), parts).Refused()
+    ProtectedReading reading;
+    const bool made = protecting ? !ReadProtectedPage(after, PageCipher("pw"), reading).Refused()
                                  : after.find("<title>Big</title>") != std::string::npos;
     EXPECT_TRUE(done == 1 ? made : done == 0 && (after == before || (made && killOne)));
     // A run killed on the way may leave its temporary file; no other run does.

@@ -1,0 +1,69 @@
+#include "page/run_page.h"
+
+#include <new>
+
+#include "files/atomic_write.h"
+#include "format/protected_format.h"
+#include "protect/protect_page.h"
+#include "restore/restore_page.h"
+#include "scan/tag_scanner.h"
+
+namespace kelvara {
+namespace {
+
+// The page's new form goes to the output, or in place of the page, the page
+// as it was being kept beside it under its name and `backupSuffix`.
+Outcome Rewrite(const PageRun& run, std::string_view backupSuffix, FileSystem& files,
+                const PageSource& source) {
+  return run.output.empty() ? RewritePage(files, run.path, run.path + std::string(backupSuffix), source)
+                            : RewritePage(files, run.output, {}, source);
+}
+
+Outcome Protect(const PageRun& run, std::string_view page, const PageCipher& cipher,
+                FileSystem& files, RandomSource& random) {
+  // A key that enciphers nothing would send the page out readable by anyone.
+  if (cipher.EnciphersNothing()) return OutcomeCode::EmptyPassword;
+  PageParts parts;
+  if (const Outcome extracted = ExtractPage(page, run.path, parts); extracted.Refused()) {
+    return extracted;
+  }
+  const std::string salt = random.Bytes(protected_format::kSaltSize);
+  const Outcome written = Rewrite(run, kOriginalSuffix, files, [&](PageSink& sink) {
+    WriteProtectedPage(page, parts, cipher, salt, sink);
+    return Outcome(OutcomeCode::Done);
+  });
+  return written.Refused() ? written : OutcomeCode::Protected;
+}
+
+Outcome Restore(const PageRun& run, std::string_view page, const PageCipher& cipher,
+                FileSystem& files) {
+  ProtectedReading reading;
+  if (const Outcome read = ReadProtectedPage(page, cipher, reading); read.Refused()) return read;
+  const Outcome written = Rewrite(run, kProtectedSuffix, files, [&](PageSink& sink) {
+    return WritePlainPage(reading, cipher, sink);
+  });
+  return written.Refused() ? written : OutcomeCode::Restored;
+}
+
+}  // namespace
+
+Outcome RunPage(const PageRun& run, const PageCipher& cipher, FileSystem& files,
+                RandomSource& random) {
+  try {
+    std::unique_ptr<FileLock> lock;
+    if (const Outcome locked = LockPage(files, run.path, lock); locked.Refused()) return locked;
+    const std::unique_ptr<FileBytes> bytes = files.Read(run.path);
+    if (!bytes) return OutcomeCode::PageUnreadable;
+    // Decided under the lock, from the bytes that will be rewritten: another
+    // run may have protected or restored the page since the caller looked.
+    const std::string_view page = bytes->View();
+    const bool restoring = IsProtected(page);
+    if (run.mode == Mode::Protect && restoring) return OutcomeCode::AlreadyProtected;
+    if (run.mode == Mode::Restore && !restoring) return OutcomeCode::NotProtected;
+    return restoring ? Restore(run, page, cipher, files) : Protect(run, page, cipher, files, random);
+  } catch (const std::bad_alloc&) {
+    return OutcomeCode::NoMemory;
+  }
+}
+
+}  // namespace kelvara

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+
+#include "cipher/page_cipher.h"
+#include "cipher/sha256.h"
+#include "files/file_system.h"
+#include "format/outcome.h"
+
+namespace kelvara {
+
+// Which way a run may take a page: as its title says, or only one way, the
+// other kind of page being refused untouched.
+enum class Mode { Auto, Protect, Restore };
+
+struct PageRun {
+  std::string path;
+  Mode mode = Mode::Auto;
+  // Where the page is written instead of in place, with no backups and the
+  // page itself left alone; empty for in place.
+  std::string output = {};
+};
+
+// The one way through the core for a page. It locks the page, reads it once,
+// decides from those bytes whether it is to be protected or restored (a page
+// titled exactly "Kelvara" is restored, any other protected), and rewrites it
+// in place, keeping the old page as a backup beside it, or writes it to the
+// output. A refused page is left as it was.
+Outcome RunPage(const PageRun& run, const PageCipher& cipher, FileSystem& files,
+                RandomSource& random);
+
+}  // namespace kelvara
