@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Measures Kelvara in one run: the core's throughput (kelvara_bench), then
 # kelvara-cli against cp on a 10 MiB page and on a folder of 1,000 small
-# pages, and prints a table of the latter that can go into the README as it is.
+# pages, and the peak memory on a page of 100 MiB, and prints tables of the
+# latter that can go into the performance notes as they are.
 #
 #   scripts/bench.sh [BUILD_DIR]      default: ${BUILD_ROOT:-build}/release
 #
@@ -104,6 +105,20 @@ for ((run = 1; run <= runs; run++)); do
   batch_restore_times+=("$(elapsed_ms "$t0" "$t1")")
 done
 
+# Peak memory on a page of 100 MiB: resident set as the system counts it,
+# against the larger of the page and what it becomes.
+big=$work/big.htm
+"$make_pages" page "$big" $((100 * 1024 * 1024))
+big_bytes=$(stat -c %s "$big")
+peak_kib() { # peak_kib MODE: kelvara-cli's peak resident memory in KiB
+  printf '%s\n' "$password" | /usr/bin/time -f %M -o "$work/peak" "$cli" --password-stdin "$1" "$big" >/dev/null
+  cat "$work/peak"
+}
+protect_peak=$(peak_kib --protect)
+protected_bytes=$(stat -c %s "$big")
+restore_peak=$(peak_kib --restore)
+rm -f "$big" "$big".*
+
 cp_ms=$(median "${cp_times[@]}")
 sync_ms=$(median "${sync_times[@]}")
 protect_ms=$(median "${protect_times[@]}")
@@ -126,6 +141,16 @@ echo "| kelvara-cli --protect, ${page_mib} MiB page | ${protect_ms} ms | $(ratio
 echo "| kelvara-cli --restore, its protected form | ${restore_ms} ms | $(ratio "$restore_ms" "$cp_ms") | within 10x cp | $(within "$restore_ms" "$cp_ms" 10) |"
 echo "| kelvara-cli --protect, ${batch_pages} pages of $((batch_page_bytes / 1024)) KiB | ${batch_protect_ms} ms | $(per_second "$batch_pages" "$batch_protect_ms") | under 1 s | $(under "$batch_protect_ms" 1000) |"
 echo "| kelvara-cli --restore, the same ${batch_pages} pages | ${batch_restore_ms} ms | $(per_second "$batch_pages" "$batch_restore_ms") | | |"
+peak_row() { # peak_row WHAT PEAK_KIB FROM_BYTES TO_BYTES
+  awk -v what="$1" -v peak="$2" -v a="$3" -v b="$4" 'BEGIN {
+    larger = a > b ? a : b; times = peak * 1024 / larger
+    printf "| %s | %.0f MiB | %.2fx | at most 1.5x | %s |\n", what, peak / 1024, times, times <= 1.5 ? "yes" : "NO" }'
+}
+echo
+echo "| Peak resident memory, 100 MiB page | Peak | Of the larger of page and result | Target | Met |"
+echo "| --- | ---: | ---: | --- | --- |"
+peak_row "kelvara-cli --protect ($((big_bytes >> 20)) MiB to $((protected_bytes >> 20)) MiB)" "$protect_peak" "$big_bytes" "$protected_bytes"
+peak_row "kelvara-cli --restore ($((protected_bytes >> 20)) MiB to $((big_bytes >> 20)) MiB)" "$restore_peak" "$protected_bytes" "$big_bytes"
 echo
 cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')
 mem=$(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1024 / 1024 }' /proc/meminfo)
