@@ -60,6 +60,7 @@ TEST(StrongCrypto, PublishedAnswersAndRefusals) {
       EXPECT_EQ(HexDigits(DeriveKey(password, salt, iterations)),
                 HexDigits(key.substr(0, kAesGcmKeySize)));
       EXPECT_THROW(DeriveKey(password, salt, 0), std::invalid_argument);
+      EXPECT_THROW(DeriveKey(password, salt, iterations, 0), std::invalid_argument);
       continue;
     }
     ASSERT_EQ(kind, "gcm");
