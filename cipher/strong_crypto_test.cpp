@@ -1,0 +1,111 @@
+#include "cipher/strong_crypto.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <stdexcept>
+
+#include "cipher/sha256.h"
+#include "testing/source_file.h"
+
+namespace kelvara {
+namespace {
+
+using namespace std::string_literals;
+
+// The next field of a line of known answers: hex bytes, or "-" for none.
+std::string Bytes(std::istringstream& line) {
+  std::string hex;
+  std::string bytes;
+  line >> hex;
+  EXPECT_TRUE(hex == "-" || (!hex.empty() && ReadHexDigits(hex, bytes))) << "field: " << hex;
+  return bytes;
+}
+
+std::string Changed(std::string bytes, std::size_t at) {
+  bytes[at] ^= 0x01;
+  return bytes;
+}
+
+void ExpectRefused(std::string_view key, std::string_view nonce, std::string_view aad,
+                   std::string_view sealed, const char* what) {
+  std::string plain = "left over";
+  EXPECT_FALSE(OpenAesGcm(key, nonce, aad, sealed, plain)) << what;
+  EXPECT_EQ(plain, "") << what;
+}
+
+// Each published answer, both ways; then each vector with one thing changed
+// (a byte of ciphertext or tag, the key, the nonce, the additional data, the
+// length) must be refused, and a key or nonce of another size must throw
+// rather than be read past its end.
+TEST(StrongCrypto, PublishedAnswersAndRefusals) {
+  std::istringstream file(SourceFile("cipher/testdata/strong_vectors.txt"));
+  int derivations = 0;
+  int seals = 0;
+  for (std::string text; std::getline(file, text);) {
+    if (text.empty() || text[0] == '#') continue;
+    SCOPED_TRACE(text);
+    std::istringstream line(text);
+    std::string kind;
+    line >> kind;
+    if (kind == "pbkdf2") {
+      ++derivations;
+      const std::string password = Bytes(line);
+      const std::string salt = Bytes(line);
+      std::uint32_t iterations = 0;
+      line >> iterations;
+      const std::string key = Bytes(line);
+      EXPECT_EQ(HexDigits(DeriveKey(password, salt, iterations, key.size())), HexDigits(key));
+      // A shorter key is the start of the longer one; by default, an AES key's worth.
+      EXPECT_EQ(HexDigits(DeriveKey(password, salt, iterations)),
+                HexDigits(key.substr(0, kAesGcmKeySize)));
+      EXPECT_THROW(DeriveKey(password, salt, 0), std::invalid_argument);
+      EXPECT_THROW(DeriveKey(password, salt, iterations, 0), std::invalid_argument);
+      continue;
+    }
+    ASSERT_EQ(kind, "gcm");
+    ++seals;
+    const std::string key = Bytes(line);
+    const std::string nonce = Bytes(line);
+    const std::string aad = Bytes(line);
+    const std::string plain = Bytes(line);
+    const std::string ciphertext = Bytes(line);
+    const std::string sealed = SealAesGcm(key, nonce, aad, plain);
+    EXPECT_EQ(HexDigits(sealed), HexDigits(ciphertext + Bytes(line)));
+    std::string opened = "left over";
+    EXPECT_TRUE(OpenAesGcm(key, nonce, aad, sealed, opened));
+    EXPECT_EQ(HexDigits(opened), HexDigits(plain));
+
+    for (const std::size_t at : {std::size_t{0}, ciphertext.size(), sealed.size() - 1}) {
+      ExpectRefused(key, nonce, aad, Changed(sealed, at), "a changed byte");
+    }
+    ExpectRefused(Changed(key, kAesGcmKeySize - 1), nonce, aad, sealed, "another key");
+    ExpectRefused(key, Changed(nonce, kAesGcmNonceSize - 1), aad, sealed, "another nonce");
+    ExpectRefused(key, nonce, aad.empty() ? "\0"s : Changed(aad, aad.size() - 1), sealed,
+                  "other additional data");
+    ExpectRefused(key, nonce, aad, sealed.substr(0, sealed.size() - 1), "a byte short");
+    EXPECT_THROW(SealAesGcm(key.substr(1), nonce, aad, plain), std::invalid_argument);
+    EXPECT_THROW(OpenAesGcm(key, nonce + '\0', aad, sealed, opened), std::invalid_argument);
+  }
+  EXPECT_EQ(derivations, 2);
+  EXPECT_EQ(seals, 4);
+}
+
+// A page can run to tens of MiB, far past the published cases: a long text of
+// no whole number of blocks comes back whole, and a change deep inside it is
+// still caught.
+TEST(StrongCrypto, LongTextsComeBackWhole) {
+  const std::string key = DeriveKey("long page", "salt", 1);
+  const std::string nonce(kAesGcmNonceSize, '\x5A');
+  std::string text((std::size_t{5} << 20) + 3, '\0');
+  for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>(i * 131 + i / 4099);
+  const std::string sealed = SealAesGcm(key, nonce, "head", text);
+  ASSERT_EQ(sealed.size(), text.size() + kAesGcmTagSize);
+  std::string opened;
+  ASSERT_TRUE(OpenAesGcm(key, nonce, "head", sealed, opened));
+  EXPECT_TRUE(opened == text);  // not EXPECT_EQ, which would print 5 MiB
+  ExpectRefused(key, nonce, "head", Changed(sealed, text.size() / 2), "a changed byte");
+}
+
+}  // namespace
+}  // namespace kelvara
