@@ -5,7 +5,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "cipher/sha256.h"
+#include "cipher/page_cipher.h"
 #include "testing/source_file.h"
 
 namespace kelvara {
@@ -18,7 +18,7 @@ std::string Bytes(std::istringstream& line) {
   std::string hex;
   std::string bytes;
   line >> hex;
-  EXPECT_TRUE(hex == "-" || (!hex.empty() && ReadHexDigits(hex, bytes))) << "field: " << hex;
+  EXPECT_TRUE(hex == "-" || (!hex.empty() && ReadHex(hex, bytes))) << "field: " << hex;
   return bytes;
 }
 
@@ -55,10 +55,10 @@ TEST(StrongCrypto, PublishedAnswersAndRefusals) {
       std::uint32_t iterations = 0;
       line >> iterations;
       const std::string key = Bytes(line);
-      EXPECT_EQ(HexDigits(DeriveKey(password, salt, iterations, key.size())), HexDigits(key));
+      EXPECT_EQ(Hex(DeriveKey(password, salt, iterations, key.size())), Hex(key));
       // A shorter key is the start of the longer one; by default, an AES key's worth.
-      EXPECT_EQ(HexDigits(DeriveKey(password, salt, iterations)),
-                HexDigits(key.substr(0, kAesGcmKeySize)));
+      EXPECT_EQ(Hex(DeriveKey(password, salt, iterations)),
+                Hex(key.substr(0, kAesGcmKeySize)));
       EXPECT_THROW(DeriveKey(password, salt, 0), std::invalid_argument);
       EXPECT_THROW(DeriveKey(password, salt, iterations, 0), std::invalid_argument);
       continue;
@@ -71,10 +71,10 @@ TEST(StrongCrypto, PublishedAnswersAndRefusals) {
     const std::string plain = Bytes(line);
     const std::string ciphertext = Bytes(line);
     const std::string sealed = SealAesGcm(key, nonce, aad, plain);
-    EXPECT_EQ(HexDigits(sealed), HexDigits(ciphertext + Bytes(line)));
+    EXPECT_EQ(Hex(sealed), Hex(ciphertext + Bytes(line)));
     std::string opened = "left over";
     EXPECT_TRUE(OpenAesGcm(key, nonce, aad, sealed, opened));
-    EXPECT_EQ(HexDigits(opened), HexDigits(plain));
+    EXPECT_EQ(Hex(opened), Hex(plain));
 
     for (const std::size_t at : {std::size_t{0}, ciphertext.size(), sealed.size() - 1}) {
       ExpectRefused(key, nonce, aad, Changed(sealed, at), "a changed byte");
