@@ -58,7 +58,7 @@ TEST(RunWorker, Flows) {
     state.PublishPasswords("secret", true);
     if (run[4] == "first") state.RequestClose();
     files.failWhen = [&](FileOp op, const std::string&) {
-      if (op == FileOp::kReplace && run[4] == "rewriting")
+      if (op == FileOp::kCreateTemporary && run[4] == "rewriting")
         dialog.Add(state.RequestClose() ? "closed" : "close waits");
       return false;
     };

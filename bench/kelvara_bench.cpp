@@ -140,12 +140,12 @@ BENCHMARK(BM_DecodeHex)->Unit(benchmark::kMillisecond);
 // over in slices as for a real file, and nothing else is timed.
 class DiscardedFile final : public OutputFile {
  public:
-  bool Write(std::string_view bytes) override {
+  FileStatus Write(std::string_view bytes) override {
     benchmark::DoNotOptimize(bytes.data());
-    return true;
+    return FileStatus::Ok;
   }
-  bool Sync() override { return true; }
-  bool Close() override { return true; }
+  FileStatus Sync() override { return FileStatus::Ok; }
+  FileStatus Close() override { return FileStatus::Ok; }
 };
 
 // Without files, to tell the work on the text from the work of the disk:

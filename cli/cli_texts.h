@@ -44,6 +44,8 @@ inline constexpr std::string_view kOutputInsideSource =
     "Output folder lies inside a folder being read; file unchanged.";
 inline constexpr std::string_view kOutputIsSource =
     "Output would replace the page itself; file unchanged.";
+inline constexpr std::string_view kOutputNameTaken =
+    "Another page has this output name; file unchanged.";
 // What the folder walk could not reach, each printed after the path it concerns.
 inline constexpr std::string_view kFolderUnreadable =
     "Folder cannot be read; its pages are left alone.";

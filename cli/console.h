@@ -25,6 +25,11 @@ class Console {
   virtual void Err(std::string_view text) = 0;
   // Pushes out what Out() buffered; false when standard output could not take it.
   virtual bool FlushOut() = 0;
+  // From Defer to Allow, an interruption (Ctrl+C, a request to end the
+  // process) only waits; Allow then ends the process as that interruption
+  // would have, if one came. Prompts are never deferred.
+  virtual void DeferInterruptions() = 0;
+  virtual void AllowInterruptions() = 0;
 };
 
 class RealConsole final : public Console {
@@ -37,6 +42,8 @@ class RealConsole final : public Console {
   void Out(std::string_view text) override;
   void Err(std::string_view text) override;
   bool FlushOut() override;
+  void DeferInterruptions() override;
+  void AllowInterruptions() override;
 };
 
 }  // namespace kelvara::cli

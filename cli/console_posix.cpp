@@ -127,4 +127,20 @@ bool RealConsole::FlushOut() {
   return std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
 }
 
+void RealConsole::DeferInterruptions() {
+  sigset_t deferred;
+  sigemptyset(&deferred);
+  for (const int signalNumber : kEndingSignals) sigaddset(&deferred, signalNumber);
+  ::sigprocmask(SIG_BLOCK, &deferred, nullptr);
+}
+
+// A signal that came meanwhile is delivered now, and ends the process in its
+// usual way, with its usual status.
+void RealConsole::AllowInterruptions() {
+  sigset_t deferred;
+  sigemptyset(&deferred);
+  for (const int signalNumber : kEndingSignals) sigaddset(&deferred, signalNumber);
+  ::sigprocmask(SIG_UNBLOCK, &deferred, nullptr);
+}
+
 }  // namespace kelvara::cli

@@ -19,6 +19,17 @@ BOOL WINAPI RestoreEcho(DWORD) {
   return FALSE;  // the default handler still ends the process
 }
 
+// Ctrl+C, Ctrl+Break or the console closing while pages are rewritten: the
+// page in hand is finished, and the process then ends as the interruption
+// would have ended it.
+volatile LONG interrupted = 0;
+
+BOOL WINAPI DeferInterruption(DWORD type) {
+  if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT && type != CTRL_CLOSE_EVENT) return FALSE;
+  InterlockedExchange(&interrupted, 1);
+  return TRUE;
+}
+
 bool IsConsole(DWORD which) {
   DWORD mode = 0;
   return GetConsoleMode(GetStdHandle(which), &mode) != 0;
@@ -144,6 +155,22 @@ void RealConsole::Err(std::string_view text) {
 
 bool RealConsole::FlushOut() {
   return std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+}
+
+void RealConsole::DeferInterruptions() {
+  // Taken once the password is in, so that Ctrl+C at its prompt still ends
+  // the run at once; kept from then on, also between pages, so that no
+  // interruption slips past while the next page begins.
+  static const bool installed = SetConsoleCtrlHandler(DeferInterruption, TRUE) != 0;
+  (void)installed;
+  AllowInterruptions();
+}
+
+void RealConsole::AllowInterruptions() {
+  if (InterlockedCompareExchange(&interrupted, 0, 0) == 0) return;
+  std::fflush(stdout);
+  std::fflush(stderr);
+  ExitProcess(static_cast<UINT>(STATUS_CONTROL_C_EXIT));
 }
 
 }  // namespace kelvara::cli

@@ -10,10 +10,4 @@ std::string RealFileTree::Canonical(const std::string& path) {
   return error ? path : canonical.string();
 }
 
-bool RealFileTree::MakeFolders(const std::string& path) {
-  std::error_code error;
-  std::filesystem::create_directories(path, error);
-  return !error && std::filesystem::is_directory(path, error);
-}
-
 }  // namespace kelvara::cli

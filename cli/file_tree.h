@@ -55,8 +55,9 @@ class FileTree {
   // The path in full, links followed, as far as it exists; the same for
   // every spelling of one place.
   virtual std::string Canonical(const std::string& path) = 0;
-  // Makes the folder and any missing folder above it; false when it cannot.
-  virtual bool MakeFolders(const std::string& path) = 0;
+  // A name as the file system tells names apart: the same for two names of
+  // one file, so in any letter case on Windows.
+  virtual std::string NameKey(const std::string& name) = 0;
 };
 
 class RealFileTree final : public FileTree {
@@ -66,7 +67,7 @@ class RealFileTree final : public FileTree {
   bool List(const std::string& folder, std::vector<std::string>& names) override;
   std::string Join(const std::string& folder, const std::string& name) override;
   std::string Canonical(const std::string& path) override;
-  bool MakeFolders(const std::string& path) override;
+  std::string NameKey(const std::string& name) override;
 };
 
 }  // namespace kelvara::cli

@@ -62,6 +62,10 @@ bool RealFileTree::List(const std::string& folder, std::vector<std::string>& nam
   return error == 0;
 }
 
+std::string RealFileTree::NameKey(const std::string& name) {
+  return name;
+}
+
 std::string RealFileTree::Join(const std::string& folder, const std::string& name) {
   if (!folder.empty() && folder.back() == '/') return folder + name;
   return folder + "/" + name;

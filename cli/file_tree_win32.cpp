@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "cli/file_tree.h"
+#include "text/text.h"
 
 namespace kelvara::cli {
 
@@ -70,6 +71,10 @@ bool RealFileTree::List(const std::string& folder, std::vector<std::string>& nam
   const bool complete = GetLastError() == ERROR_NO_MORE_FILES;
   FindClose(search);
   return complete;
+}
+
+std::string RealFileTree::NameKey(const std::string& name) {
+  return LowerAnsi(name);
 }
 
 std::string RealFileTree::Join(const std::string& folder, const std::string& name) {

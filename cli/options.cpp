@@ -109,20 +109,51 @@ std::string HelpText() { return std::string(kUsageLine).append("\n").append(kHel
 std::string Printable(std::string_view text) {
   std::string printed;
   printed.reserve(text.size());
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F) {
-      printed.push_back(c);
-    } else if (c == '\n') {
+  const auto byteAt = [&](std::size_t i) {
+    return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u;
+  };
+  const auto escape = [&](unsigned char byte) {
+    char code[5];
+    std::snprintf(code, sizeof code, "\\x%02X", byte);
+    printed.append(code);
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char byte = byteAt(i);
+    // How long the UTF-8 character that starts here is, 0 when none does.
+    std::size_t length = byte >= 0xC2 && byte <= 0xDF ? 2 : byte >= 0xE0 && byte <= 0xEF ? 3
+                       : byte >= 0xF0 && byte <= 0xF4 ? 4 : 0;
+    for (std::size_t k = 1; k < length; ++k) {
+      if ((byteAt(i + k) & 0xC0) != 0x80) length = 0;
+    }
+    if (length > 1) {
+      const unsigned char second = byteAt(i + 1);
+      const unsigned char third = byteAt(i + 2);
+      // C1 controls (U+0080 to U+009F) and the bidirectional controls
+      // (U+202A to U+202E, U+2066 to U+2069) steer a terminal or turn the
+      // line around: their bytes are shown, not sent.
+      const bool control = (byte == 0xC2 && second <= 0x9F) ||
+                           (byte == 0xE2 && second == 0x80 && third >= 0xAA && third <= 0xAE) ||
+                           (byte == 0xE2 && second == 0x81 && third >= 0xA6 && third <= 0xA9);
+      for (std::size_t k = 0; k < length; ++k) {
+        if (control) {
+          escape(byteAt(i + k));
+        } else {
+          printed.push_back(text[i + k]);
+        }
+      }
+      i += length - 1;
+    } else if (byte == '\n') {
       printed.append("\\n");
-    } else if (c == '\r') {
+    } else if (byte == '\r') {
       printed.append("\\r");
-    } else if (c == '\t') {
+    } else if (byte == '\t') {
       printed.append("\\t");
+    } else if (byte < 0x20 || byte == 0x7F || (byte >= 0x80 && byte <= 0x9F)) {
+      // C0 controls, and bytes 0x80 to 0x9F on their own: C1 controls to a
+      // terminal of eight-bit characters.
+      escape(byte);
     } else {
-      char code[5];
-      std::snprintf(code, sizeof code, "\\x%02X", byte);
-      printed.append(code);
+      printed.push_back(text[i]);
     }
   }
   return printed;

@@ -37,9 +37,11 @@ Outcome ParseOptions(const std::vector<std::string>& args, Options& options);
 // The full help: the usage line and a line on each option.
 std::string HelpText();
 
-// `text` as the tool prints it back: every control byte escaped (\n, \r, \t,
-// otherwise \xHH), so that a name holding one cannot break a message's line
-// or steer the terminal. Every other byte is printed as it is.
+// `text` as the tool prints it back: every control character escaped (\n,
+// \r, \t, otherwise \xHH for each of its bytes): C0 and C1 controls, in
+// UTF-8 or as single bytes, and the Unicode bidirectional controls, so that a
+// name holding one cannot break a message's line, steer the terminal or turn
+// the line around. Every other byte is printed as it is.
 std::string Printable(std::string_view text);
 
 }  // namespace kelvara::cli

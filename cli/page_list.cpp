@@ -76,7 +76,7 @@ class PageCollector {
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
       const std::string path = tree_.Join(folder, name);
-      const std::string inside = relative.empty() ? name : tree_.Join(relative, name);
+      const std::string inside = relative.empty() ? name : relative + "/" + name;
       const PathInfo info = tree_.LookInside(path);
       switch (info.kind) {
         case PathKind::kFolder:
@@ -116,7 +116,7 @@ PageList CollectPages(const std::vector<std::string>& paths, FileTree& tree) {
 }
 
 Outcome OutputFor(const PathNote& page, const std::vector<std::string>& named,
-                  const std::string& output, FileTree& tree, std::string& written) {
+                  const std::string& output, FileTree& tree, std::string& shown) {
   const std::string outputFolder = tree.Canonical(output);
   for (const std::string& path : named) {
     if (tree.Look(path).kind != PathKind::kFolder) continue;
@@ -125,16 +125,31 @@ Outcome OutputFor(const PathNote& page, const std::vector<std::string>& named,
       return Refusal(kOutputInsideSource);
     }
   }
-  written = tree.Join(output, page.relative);
-  const std::size_t slash = written.find_last_of("/\\");
-  if (slash != std::string::npos && !tree.MakeFolders(written.substr(0, slash))) {
-    return OutcomeCode::OutputFolderFailed;
+  shown = output;
+  std::string folder = output;
+  for (std::size_t from = 0;;) {
+    const std::size_t slash = page.relative.find('/', from);
+    const std::string name = page.relative.substr(from, slash - from);
+    if (slash == std::string::npos) {
+      // The output's own entry is the page's when both lie in one folder
+      // under one name; a link or another name of the page there is only
+      // replaced.
+      const std::size_t pageSlash = page.path.find_last_of("/\\");
+      const std::string pageFolder =
+          pageSlash == std::string::npos ? "." : page.path.substr(0, pageSlash + 1);
+      const std::string pageName = page.path.substr(pageSlash + 1);
+      const PathInfo there = tree.Look(folder);
+      if (there.kind == PathKind::kFolder && there.identity == tree.Look(pageFolder).identity &&
+          tree.NameKey(name) == tree.NameKey(pageName)) {
+        shown = tree.Join(folder, name);
+        return Refusal(kOutputIsSource);
+      }
+    }
+    folder = tree.Join(folder, name);
+    shown = folder;
+    if (slash == std::string::npos) return OutcomeCode::Done;
+    from = slash + 1;
   }
-  const PathInfo there = tree.Look(written);
-  if (there.kind == PathKind::kFile && there.identity == tree.Look(page.path).identity) {
-    return Refusal(kOutputIsSource);
-  }
-  return OutcomeCode::Done;
 }
 
 }  // namespace kelvara::cli

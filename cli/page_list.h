@@ -13,8 +13,8 @@ namespace kelvara::cli {
 struct PathNote {
   std::string path;
   Outcome outcome = {};
-  // Where a page lies under the folder named (its name alone when it was
-  // named itself): where it goes under an output folder.
+  // Where a page lies under the folder named, its folders apart by "/" (its
+  // name alone when it was named itself): where it goes under an output folder.
   std::string relative = {};
 };
 
@@ -35,11 +35,11 @@ struct PageList {
 // since a rewrite gives a page a new identity.
 PageList CollectPages(const std::vector<std::string>& paths, FileTree& tree);
 
-// Where a page goes under `output` (`written`), or the reason it cannot go
-// there: the output folder inside a folder being read (its pages would be
-// read as new ones the next time), or an output that is the page itself.
-// The folder is made when it is missing.
+// Where a page goes under `output`, as a path to show (`shown`), or the
+// reason it cannot go there: the output folder inside a folder being read
+// (its pages would be read as new ones the next time), or an output that is
+// the page itself.
 Outcome OutputFor(const PathNote& page, const std::vector<std::string>& named,
-                  const std::string& output, FileTree& tree, std::string& written);
+                  const std::string& output, FileTree& tree, std::string& shown);
 
 }  // namespace kelvara::cli

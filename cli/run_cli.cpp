@@ -1,6 +1,7 @@
 #include "cli/run_cli.h"
 
 #include <algorithm>
+#include <set>
 
 #include "cipher/page_cipher.h"
 #include "cli/cli_texts.h"
@@ -23,8 +24,11 @@ std::string ErrorLine(std::string_view message) {
   return line.append(": ").append(message).append("\n");
 }
 
-std::string NoteLine(const PathNote& note) {
-  return Printable(note.path).append(": ").append(note.outcome.Text());
+// A page's line: its path, where it went under an output folder, and its outcome.
+std::string NoteLine(const PathNote& note, const std::string& shown = {}) {
+  std::string line = Printable(note.path);
+  if (!shown.empty()) line.append(" -> ").append(Printable(shown));
+  return line.append(": ").append(note.outcome.Text());
 }
 
 int ReportUsageError(Console& console, std::string_view message) {
@@ -128,31 +132,45 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileT
   std::size_t restoredPages = 0;
   std::size_t refused = 0;
   std::size_t done = 0;
+  std::unique_ptr<Folder> output;
+  std::set<std::string> outputNames;
+  bool written = true;
   progress.Show(done);
   for (PathNote& entry : list.entries) {
-    std::string written;
+    // An interruption waits until the page in hand is done and told, so
+    // that no page is left half-way and no temporary file behind.
+    console.DeferInterruptions();
+    std::string shown;
     if (!entry.outcome.Refused() && !options.output.empty()) {
-      entry.outcome = OutputFor(entry, options.paths, options.output, tree, written);
+      entry.outcome = OutputFor(entry, options.paths, options.output, tree, shown);
+      if (!entry.outcome.Refused() && !outputNames.insert(tree.NameKey(entry.relative)).second) {
+        entry.outcome = Refusal(kOutputNameTaken);
+      }
+      if (!entry.outcome.Refused() && !output &&
+          files.OpenFolder(options.output, output) != FileStatus::Ok) {
+        entry.outcome = OutcomeCode::OutputFolderFailed;
+      }
     }
     if (!entry.outcome.Refused()) {
-      entry.outcome = RunPage({entry.path, options.mode, written}, cipher, files, random);
+      entry.outcome = RunPage({entry.path, options.mode, output.get(), entry.relative}, cipher,
+                              files, random);
     }
     if (entry.outcome.Code() == OutcomeCode::Protected) ++protectedPages;
     if (entry.outcome.Code() == OutcomeCode::Restored) ++restoredPages;
     if (entry.outcome.Refused()) ++refused;
     progress.Erase();
-    console.Out(NoteLine(entry) + "\n");
-    // The line goes out before the counter is drawn again beside it.
-    if (progress.Shown()) console.FlushOut();
+    console.Out(NoteLine(entry, shown) + "\n");
+    written = console.FlushOut() && written;
+    console.AllowInterruptions();
     progress.Show(++done);
   }
   progress.Erase();
-  const bool written = console.FlushOut();
   if (list.entries.size() > 1) {
     console.Err(std::to_string(protectedPages).append(kSummaryProtected) +
                 std::to_string(restoredPages).append(kSummaryRestored) +
                 std::to_string(refused).append(kSummaryRefused).append("\n"));
   }
+  console.AllowInterruptions();
   if (!written) {
     console.Err(ErrorLine(kOutcomesNotWritten));
     return kExitRefused;

@@ -24,13 +24,13 @@ class PageSink {
     if (buffer_.size() >= kSlice) Flush();
   }
   void Write(std::string_view bytes);
-  // Writes everything appended so far; false when any write has failed.
-  bool Flush();
+  // Writes everything appended so far: Ok, or how the first failed write failed.
+  FileStatus Flush();
 
  private:
   OutputFile* file_;
   std::string buffer_;
-  bool failed_ = false;
+  FileStatus status_ = FileStatus::Ok;
 };
 
 // Writes a page's new form into the sink; a refusal abandons the rewrite.
@@ -40,19 +40,32 @@ using PageSource = std::function<Outcome(PageSink&)>;
 // that another run holds is busy; one that cannot be opened cannot be read.
 Outcome LockPage(FileSystem& files, const std::string& path, std::unique_ptr<FileLock>& lock);
 
-// Rewrites a page safely: a read-only page is refused, then what `source`
-// produces (unless it refuses) is written to a temporary file beside the page and flushed to
-// disk, then the page is kept at `backupPath` (no backup when it is empty),
-// then the new page takes the page's place in one step. On any failure the
-// page is as it was, and so is the older backup, unless the last step itself
-// fails: the backup then already holds the page as it still is.
+// Rewrites a page in place, safely. A page that is read-only, that has other
+// names (hard links, which would stay as they are) or whose owner this run
+// cannot keep is refused, and so is one in a folder that cannot take the
+// rewrite, or whose backup names would be too long: `backupPath`, and
+// `otherBackupPath` of the other way, so that what can be protected in place
+// can be restored in place too. Then what `source` produces (unless it
+// refuses) is written to a temporary file beside the page, given the page's
+// owner, permissions and extended attributes and flushed to disk; the page
+// is kept at `backupPath` and the new page takes its place, each name
+// changed in one step and the folder flushed after it. On any failure the
+// page is as it was, and so is the older backup.
 //
 // The backup replaces an older one in one step, a link at the backup's name
 // is replaced and not followed, and anything else there (a folder, a pipe, a
 // device) is refused without being opened. A symbolic link at the page's
 // name is followed and its target replaced. No temporary file outlives a
-// failure, nor an exception out of `source`.
+// failure, nor an exception out of `source`, and none ever holds the page
+// as it was but in the moment between two renames.
 Outcome RewritePage(FileSystem& files, const std::string& path, const std::string& backupPath,
+                    const std::string& otherBackupPath, const PageSource& source);
+
+// Writes a page's new form under an output folder, at `relative` (folders
+// apart by "/"), making the folders on the way. Nothing on the way is
+// followed if it is a link: a link at a folder's name is refused, one at the
+// page's own name replaced. No backup is kept.
+Outcome WriteOutput(FileSystem& files, Folder& output, const std::string& relative,
                     const PageSource& source);
 
 }  // namespace kelvara

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string_view>
+
 #include "files/file_system.h"
 
 namespace kelvara {
@@ -8,23 +10,40 @@ namespace kelvara {
 // It holds no state, so one instance can serve a whole program.
 class RealFileSystem final : public FileSystem {
  public:
-  bool Replaceable(const std::string& path) override;
-  std::unique_ptr<FileBytes> Read(const std::string& path) override;
-  bool IsReadOnly(const std::string& path) override;
-  std::string ResolveLink(const std::string& path) override;
   FileStatus Lock(const std::string& path, std::unique_ptr<FileLock>& lock) override;
-  std::unique_ptr<OutputFile> CreateTemporary(const std::string& beside, std::string& name,
+  std::unique_ptr<FileBytes> Read(const std::string& path) override;
+  PageFacts Facts(const std::string& path) override;
+  std::string ResolveLink(const std::string& path) override;
+  FileStatus OpenFolderOf(const std::string& path, std::unique_ptr<Folder>& folder,
+                          std::string& name) override;
+  FileStatus OpenFolder(const std::string& path, std::unique_ptr<Folder>& folder) override;
+  FileStatus OpenSubfolder(Folder& parent, const std::string& name,
+                           std::unique_ptr<Folder>& folder) override;
+  FileStatus CheckWritable(Folder& folder) override;
+  std::size_t NameLimit(Folder& folder) override;
+  std::unique_ptr<OutputFile> CreateTemporary(Folder& folder, std::string& name,
                                               FileStatus& status) override;
-  FileStatus LinkTemporary(const std::string& path, const std::string& beside,
-                           std::string& name) override;
-  bool CopyAttributes(const std::string& original, const std::string& copy) override;
-  FileStatus Rename(const std::string& from, const std::string& to) override;
-  FileStatus Replace(const std::string& replacement, const std::string& target) override;
-  void Remove(const std::string& path) override;
+  FileStatus CopyAccess(Folder& fromFolder, const std::string& from, Folder& toFolder,
+                        const std::string& to) override;
+  bool Replaceable(Folder& folder, const std::string& name) override;
+  FileStatus Rename(Folder& folder, const std::string& from, Folder& toFolder,
+                    const std::string& to) override;
+  FileStatus Exchange(Folder& folder, const std::string& a, const std::string& b) override;
+  FileStatus Replace(Folder& folder, const std::string& replacement,
+                     const std::string& target) override;
+  void Remove(Folder& folder, const std::string& name) override;
+  FileStatus SyncFolder(Folder& folder) override;
 };
 
-// The name of a new temporary file in the folder of `beside`: short, so that a
-// long page name still leaves room for it, and hidden from folder listings.
-std::string TemporaryName(const std::string& beside, std::string_view random);
+// The name of a new temporary file: short, so that a long page name still
+// leaves room for it, and hidden from folder listings.
+std::string TemporaryName(std::string_view random);
+
+// A path's folder (".", when it names none) and its last name.
+struct PathParts {
+  std::string folder;
+  std::string name;
+};
+PathParts SplitPath(std::string_view path);
 
 }  // namespace kelvara

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <utility>
 
 #include "files/real_file_system.h"
@@ -18,14 +19,24 @@ FileStatus StatusOf(DWORD error) {
     case ERROR_FILENAME_EXCED_RANGE: return FileStatus::NameTooLong;
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION: return FileStatus::Busy;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return FileStatus::DiskFull;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT: return FileStatus::NotWritable;
+    case ERROR_NOT_SAME_DEVICE: return FileStatus::Unsupported;
     default: return FileStatus::Failed;
   }
+}
+
+FileStatus Done(BOOL result) {
+  return result ? FileStatus::Ok : StatusOf(GetLastError());
 }
 
 // Twelve characters that no other run is likely to pick at the same moment;
 // a clash only costs another try.
 std::string RandomPart() {
-  static unsigned long long state = GetTickCount64() ^ (static_cast<unsigned long long>(GetCurrentProcessId()) << 40);
+  static unsigned long long state =
+      GetTickCount64() ^ (static_cast<unsigned long long>(GetCurrentProcessId()) << 40);
   std::string bytes(12, '\0');
   for (char& c : bytes) {
     state = state * 6364136223846793005ULL + 1442695040888963407ULL;
@@ -40,23 +51,25 @@ class Win32OutputFile final : public OutputFile {
   ~Win32OutputFile() override {
     if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
   }
-  bool Write(std::string_view bytes) override {
+  FileStatus Write(std::string_view bytes) override {
     while (!bytes.empty()) {
       const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
       DWORD written = 0;
       if (file_ == INVALID_HANDLE_VALUE ||
-          !WriteFile(file_, bytes.data(), chunk, &written, nullptr) || written == 0) {
-        return false;
+          !WriteFile(file_, bytes.data(), chunk, &written, nullptr)) {
+        return StatusOf(GetLastError());
       }
+      if (written == 0) return FileStatus::Failed;
       bytes.remove_prefix(written);
     }
-    return true;
+    return FileStatus::Ok;
   }
-  bool Sync() override { return file_ != INVALID_HANDLE_VALUE && FlushFileBuffers(file_); }
-  bool Close() override {
-    const HANDLE file = file_;
-    file_ = INVALID_HANDLE_VALUE;
-    return file != INVALID_HANDLE_VALUE && CloseHandle(file);
+  FileStatus Sync() override {
+    return file_ != INVALID_HANDLE_VALUE ? Done(FlushFileBuffers(file_)) : FileStatus::Failed;
+  }
+  FileStatus Close() override {
+    const HANDLE file = std::exchange(file_, INVALID_HANDLE_VALUE);
+    return file != INVALID_HANDLE_VALUE ? Done(CloseHandle(file)) : FileStatus::Failed;
   }
 
  private:
@@ -72,22 +85,46 @@ class Win32Lock final : public FileLock {
   HANDLE file_;
 };
 
+// A folder by its full path, held open without leave to delete it, so that
+// nothing can move it or put a link in its place while it is written in.
+class Win32Folder final : public Folder {
+ public:
+  Win32Folder(std::string path, HANDLE handle) : path_(std::move(path)), handle_(handle) {}
+  ~Win32Folder() override { CloseHandle(handle_); }
+  std::string In(const std::string& name) const {
+    const bool ends = !path_.empty() && (path_.back() == '\\' || path_.back() == '/');
+    return ends ? path_ + name : path_ + "\\" + name;
+  }
+
+ private:
+  std::string path_;
+  HANDLE handle_;
+};
+
+const Win32Folder& Of(Folder& folder) {
+  return static_cast<const Win32Folder&>(folder);
+}
+
 // The lock is a byte far beyond any page's end: locking the page's own bytes
 // would keep every other program, and this one, from reading them.
 constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
 
+bool Information(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
+  return GetFileInformationByHandle(file, &info) != 0;
+}
+
 bool SameFile(HANDLE a, HANDLE b) {
   BY_HANDLE_FILE_INFORMATION first{};
   BY_HANDLE_FILE_INFORMATION second{};
-  return GetFileInformationByHandle(a, &first) && GetFileInformationByHandle(b, &second) &&
+  return Information(a, first) && Information(b, second) &&
          first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
          first.nFileIndexHigh == second.nFileIndexHigh &&
          first.nFileIndexLow == second.nFileIndexLow;
 }
 
-HANDLE OpenShared(const std::string& path, DWORD access) {
+HANDLE OpenShared(const std::string& path, DWORD access, DWORD flags = FILE_ATTRIBUTE_NORMAL) {
   return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                     nullptr, OPEN_EXISTING, flags, nullptr);
 }
 
 // The full path, or the path as it is when the system cannot make one.
@@ -103,16 +140,55 @@ std::string FullPath(const std::string& path) {
   }
 }
 
+// Opens a folder to write in. With `noLink`, a link or junction at its name
+// is refused rather than followed.
+FileStatus OpenFolderAt(const std::string& path, bool noLink, std::unique_ptr<Folder>& folder) {
+  const std::string full = FullPath(path);
+  const HANDLE handle =
+      CreateFileA(full.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS | (noLink ? FILE_FLAG_OPEN_REPARSE_POINT : 0), nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return StatusOf(GetLastError());
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!Information(handle, info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+      (noLink && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)) {
+    CloseHandle(handle);
+    return FileStatus::NotAFile;
+  }
+  folder = std::make_unique<Win32Folder>(full, handle);
+  return FileStatus::Ok;
+}
+
 }  // namespace
 
-bool RealFileSystem::Replaceable(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    const FileStatus status = StatusOf(GetLastError());
-    return status == FileStatus::Missing || status == FileStatus::NameTooLong;
+FileStatus RealFileSystem::Lock(const std::string& path, std::unique_ptr<FileLock>& lock) {
+  const HANDLE file = OpenShared(path, GENERIC_READ);
+  if (file == INVALID_HANDLE_VALUE) return StatusOf(GetLastError());
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    CloseHandle(file);
+    return FileStatus::NotAFile;
   }
-  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return true;
-  return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+  OVERLAPPED place{};
+  place.Offset = 0;
+  place.OffsetHigh = kLockOffsetHigh;
+  if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &place)) {
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING ? FileStatus::Busy
+                                                                       : FileStatus::Failed;
+  }
+  // Another run may have replaced the page between the opening and the
+  // lock. And a program that holds the page open without leave to delete it
+  // would keep its names from being moved, half-way through a rewrite.
+  const HANDLE now = OpenShared(path, DELETE);
+  const bool same = now != INVALID_HANDLE_VALUE && SameFile(file, now);
+  if (now != INVALID_HANDLE_VALUE) CloseHandle(now);
+  if (!same) {
+    CloseHandle(file);
+    return FileStatus::Busy;
+  }
+  lock = std::make_unique<Win32Lock>(file);
+  return FileStatus::Ok;
 }
 
 std::unique_ptr<FileBytes> RealFileSystem::Read(const std::string& path) {
@@ -145,9 +221,18 @@ std::unique_ptr<FileBytes> RealFileSystem::Read(const std::string& path) {
   return HoldBytes(std::move(bytes));
 }
 
-bool RealFileSystem::IsReadOnly(const std::string& path) {
+PageFacts RealFileSystem::Facts(const std::string& path) {
+  PageFacts facts;
   const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  facts.readOnly =
+      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  const HANDLE file = OpenShared(path, 0);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (file != INVALID_HANDLE_VALUE) {
+    facts.otherNames = Information(file, info) && info.nNumberOfLinks > 1;
+    CloseHandle(file);
+  }
+  return facts;
 }
 
 // A symbolic link's target, so that the link stays a link and the page it
@@ -155,8 +240,7 @@ bool RealFileSystem::IsReadOnly(const std::string& path) {
 // file. The file's own final name is asked for every path: Wine does not
 // mark a link to a file as a reparse point.
 std::string RealFileSystem::ResolveLink(const std::string& path) {
-  const HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE file = OpenShared(path, 0, FILE_FLAG_BACKUP_SEMANTICS);
   if (file == INVALID_HANDLE_VALUE) return path;
   std::string target(MAX_PATH, '\0');
   DWORD size = 0;
@@ -175,43 +259,46 @@ std::string RealFileSystem::ResolveLink(const std::string& path) {
   return target;
 }
 
-FileStatus RealFileSystem::Lock(const std::string& path, std::unique_ptr<FileLock>& lock) {
-  const HANDLE file = OpenShared(path, GENERIC_READ);
-  if (file == INVALID_HANDLE_VALUE) return StatusOf(GetLastError());
-  if (GetFileType(file) != FILE_TYPE_DISK) {
-    CloseHandle(file);
-    return FileStatus::NotAFile;
+FileStatus RealFileSystem::OpenFolderOf(const std::string& path, std::unique_ptr<Folder>& folder,
+                                        std::string& name) {
+  PathParts parts = SplitPath(path);
+  const std::string folderPath = std::move(parts.folder);
+  name = std::move(parts.name);
+  return OpenFolderAt(folderPath, false, folder);
+}
+
+FileStatus RealFileSystem::OpenFolder(const std::string& path, std::unique_ptr<Folder>& folder) {
+  std::error_code error;
+  std::filesystem::create_directories(path, error);
+  return OpenFolderAt(path, false, folder) == FileStatus::Ok ? FileStatus::Ok : FileStatus::Failed;
+}
+
+FileStatus RealFileSystem::OpenSubfolder(Folder& parent, const std::string& name,
+                                         std::unique_ptr<Folder>& folder) {
+  const std::string path = Of(parent).In(name);
+  if (!CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    return StatusOf(GetLastError());
   }
-  OVERLAPPED place{};
-  place.Offset = 0;
-  place.OffsetHigh = kLockOffsetHigh;
-  if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &place)) {
-    const DWORD error = GetLastError();
-    CloseHandle(file);
-    return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING ? FileStatus::Busy
-                                                                       : FileStatus::Failed;
-  }
-  // Another run may have replaced the page between the opening and the lock.
-  const HANDLE now = OpenShared(path, 0);
-  const bool same = now != INVALID_HANDLE_VALUE && SameFile(file, now);
-  if (now != INVALID_HANDLE_VALUE) CloseHandle(now);
-  if (!same) {
-    CloseHandle(file);
-    return FileStatus::Busy;
-  }
-  lock = std::make_unique<Win32Lock>(file);
+  return OpenFolderAt(path, true, folder);
+}
+
+FileStatus RealFileSystem::CheckWritable(Folder&) {
+  // Windows tells whether a folder takes new files only by making one.
   return FileStatus::Ok;
 }
 
-std::unique_ptr<OutputFile> RealFileSystem::CreateTemporary(const std::string& beside,
-                                                            std::string& name,
+std::size_t RealFileSystem::NameLimit(Folder&) {
+  return MAX_PATH - 5;  // 255, the longest name NTFS and FAT take
+}
+
+std::unique_ptr<OutputFile> RealFileSystem::CreateTemporary(Folder& folder, std::string& name,
                                                             FileStatus& status) {
   DWORD error = ERROR_FILE_EXISTS;
   for (int attempt = 0; attempt < kNameTries; ++attempt) {
-    name = TemporaryName(beside, RandomPart());
+    name = TemporaryName(RandomPart());
     // CREATE_NEW: a new file of our own, never one that someone else holds.
-    const HANDLE file =
-        CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileA(Of(folder).In(name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
       status = FileStatus::Ok;
       return std::make_unique<Win32OutputFile>(file);
@@ -224,54 +311,57 @@ std::unique_ptr<OutputFile> RealFileSystem::CreateTemporary(const std::string& b
   return nullptr;
 }
 
-FileStatus RealFileSystem::LinkTemporary(const std::string& path, const std::string& beside,
-                                         std::string& name) {
-  // The second name is only as good as the bytes behind it.
-  const HANDLE file = OpenShared(path, GENERIC_WRITE);
-  if (file != INVALID_HANDLE_VALUE) {
-    FlushFileBuffers(file);
-    CloseHandle(file);
-  }
-  DWORD error = ERROR_FILE_EXISTS;
-  for (int attempt = 0; attempt < kNameTries; ++attempt) {
-    name = TemporaryName(beside, RandomPart());
-    if (CreateHardLinkA(name.c_str(), path.c_str(), nullptr)) return FileStatus::Ok;
-    error = GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
-  }
-  name.clear();
-  return StatusOf(error);
-}
-
-bool RealFileSystem::CopyAttributes(const std::string& original, const std::string& copy) {
+FileStatus RealFileSystem::CopyAccess(Folder& fromFolder, const std::string& from,
+                                      Folder& toFolder, const std::string& to) {
   // A new file in the page's folder gets the folder's security, as the page
-  // did; the attributes are all that is left to carry over.
-  const DWORD attributes = GetFileAttributesA(original.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
-  return SetFileAttributesA(copy.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) != 0;
-}
-
-FileStatus RealFileSystem::Rename(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-             ? FileStatus::Ok
-             : StatusOf(GetLastError());
-}
-
-FileStatus RealFileSystem::Replace(const std::string& replacement, const std::string& target) {
-  if (GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
-    // ReplaceFileA keeps the page's attributes, security and creation time.
-    // It is given full paths: Wine's fails on a relative one without a
-    // backslash ("page.htm", "site/page.htm").
-    return ReplaceFileA(FullPath(target).c_str(), FullPath(replacement).c_str(), nullptr,
-                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
-               ? FileStatus::Ok
-               : StatusOf(GetLastError());
+  // did, and ReplaceFileA keeps the page's own; the attributes are all that
+  // is left to carry over.
+  const DWORD attributes = GetFileAttributesA(Of(fromFolder).In(from).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    return FileStatus::Ok;
   }
-  return Rename(replacement, target);
+  return Done(SetFileAttributesA(Of(toFolder).In(to).c_str(), attributes & ~FILE_ATTRIBUTE_READONLY));
 }
 
-void RealFileSystem::Remove(const std::string& path) {
-  DeleteFileA(path.c_str());
+bool RealFileSystem::Replaceable(Folder& folder, const std::string& name) {
+  const DWORD attributes = GetFileAttributesA(Of(folder).In(name).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const FileStatus status = StatusOf(GetLastError());
+    return status == FileStatus::Missing;
+  }
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return true;
+  return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+FileStatus RealFileSystem::Rename(Folder& folder, const std::string& from, Folder& toFolder,
+                                  const std::string& to) {
+  return Done(MoveFileExA(Of(folder).In(from).c_str(), Of(toFolder).In(to).c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+}
+
+FileStatus RealFileSystem::Exchange(Folder&, const std::string&, const std::string&) {
+  return FileStatus::Unsupported;
+}
+
+FileStatus RealFileSystem::Replace(Folder& folder, const std::string& replacement,
+                                   const std::string& target) {
+  const std::string targetPath = Of(folder).In(target);
+  if (GetFileAttributesA(targetPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    return Rename(folder, replacement, folder, target);
+  }
+  // ReplaceFileA keeps the page's attributes, security and creation time.
+  return Done(ReplaceFileA(targetPath.c_str(), Of(folder).In(replacement).c_str(), nullptr,
+                           REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr));
+}
+
+void RealFileSystem::Remove(Folder& folder, const std::string& name) {
+  DeleteFileA(Of(folder).In(name).c_str());
+}
+
+FileStatus RealFileSystem::SyncFolder(Folder&) {
+  // Names moved with MOVEFILE_WRITE_THROUGH are on the disk when the move returns.
+  return FileStatus::Ok;
 }
 
 }  // namespace kelvara

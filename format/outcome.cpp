@@ -21,6 +21,11 @@ std::string_view Outcome::Text() const {
     case OutcomeCode::PageUnreadable: return kPageUnreadable;
     case OutcomeCode::PageReadOnly: return kPageReadOnly;
     case OutcomeCode::PageBusy: return kPageBusy;
+    case OutcomeCode::PageHasOtherNames: return kPageHasOtherNames;
+    case OutcomeCode::PageOtherOwner: return kPageOtherOwner;
+    case OutcomeCode::AccessNotKept: return kAccessNotKept;
+    case OutcomeCode::FolderNotWritable: return kFolderNotWritable;
+    case OutcomeCode::DiskFull: return kDiskFull;
     case OutcomeCode::NameTooLong: return kNameTooLong;
     case OutcomeCode::NoMemory: return kNoMemory;
     case OutcomeCode::BackupFailed: return kBackupFailed;

@@ -27,6 +27,14 @@ inline constexpr std::string_view kEmptyPassword = "Empty password; file unchang
 inline constexpr std::string_view kPageUnreadable = "Page cannot be read; file unchanged.";
 inline constexpr std::string_view kPageReadOnly = "Page is read-only; file unchanged.";
 inline constexpr std::string_view kPageBusy = "Page is busy; file unchanged.";
+// Rewriting one name of a file with several would leave the others as they were.
+inline constexpr std::string_view kPageHasOtherNames =
+    "Page has other names (hard links); file unchanged.";
+inline constexpr std::string_view kPageOtherOwner = "Page belongs to another user; file unchanged.";
+inline constexpr std::string_view kAccessNotKept =
+    "Page's access rules cannot be kept; file unchanged.";
+inline constexpr std::string_view kFolderNotWritable = "Folder is not writable; file unchanged.";
+inline constexpr std::string_view kDiskFull = "Disk full; file unchanged.";
 inline constexpr std::string_view kNameTooLong =
     "Name too long for a backup or temporary file; file unchanged.";
 inline constexpr std::string_view kNoMemory = "Not enough memory; file unchanged.";

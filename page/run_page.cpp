@@ -13,10 +13,11 @@ namespace {
 
 // The page's new form goes to the output, or in place of the page, the page
 // as it was being kept beside it under its name and `backupSuffix`.
-Outcome Rewrite(const PageRun& run, std::string_view backupSuffix, FileSystem& files,
-                const PageSource& source) {
-  return run.output.empty() ? RewritePage(files, run.path, run.path + std::string(backupSuffix), source)
-                            : RewritePage(files, run.output, {}, source);
+Outcome Rewrite(const PageRun& run, std::string_view backupSuffix, std::string_view otherSuffix,
+                FileSystem& files, const PageSource& source) {
+  if (run.output != nullptr) return WriteOutput(files, *run.output, run.relative, source);
+  return RewritePage(files, run.path, run.path + std::string(backupSuffix),
+                     run.path + std::string(otherSuffix), source);
 }
 
 Outcome Protect(const PageRun& run, std::string_view page, const PageCipher& cipher,
@@ -28,7 +29,7 @@ Outcome Protect(const PageRun& run, std::string_view page, const PageCipher& cip
     return extracted;
   }
   const std::string salt = random.Bytes(protected_format::kSaltSize);
-  const Outcome written = Rewrite(run, kOriginalSuffix, files, [&](PageSink& sink) {
+  const Outcome written = Rewrite(run, kOriginalSuffix, kProtectedSuffix, files, [&](PageSink& sink) {
     WriteProtectedPage(page, parts, cipher, salt, sink);
     return Outcome(OutcomeCode::Done);
   });
@@ -39,7 +40,7 @@ Outcome Restore(const PageRun& run, std::string_view page, const PageCipher& cip
                 FileSystem& files) {
   ProtectedReading reading;
   if (const Outcome read = ReadProtectedPage(page, cipher, reading); read.Refused()) return read;
-  const Outcome written = Rewrite(run, kProtectedSuffix, files, [&](PageSink& sink) {
+  const Outcome written = Rewrite(run, kProtectedSuffix, kOriginalSuffix, files, [&](PageSink& sink) {
     return WritePlainPage(reading, cipher, sink);
   });
   return written.Refused() ? written : OutcomeCode::Restored;

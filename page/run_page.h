@@ -17,8 +17,10 @@ struct PageRun {
   std::string path;
   Mode mode = Mode::Auto;
   // Where the page is written instead of in place, with no backups and the
-  // page itself left alone; empty for in place.
-  std::string output = {};
+  // page itself left alone: under this folder, at `relative` (folders apart
+  // by "/"). None for in place.
+  Folder* output = nullptr;
+  std::string relative = {};
 };
 
 // The one way through the core for a page. It locks the page, reads it once,

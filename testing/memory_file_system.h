@@ -14,14 +14,15 @@
 namespace kelvara {
 
 // clang-format off
-enum class FileOp { kReplaceable, kRead, kIsReadOnly, kResolveLink, kLock, kCreateTemporary,
-                    kLinkTemporary, kWrite, kSync, kClose, kCopyAttributes, kRename, kReplace, kRemove };
+enum class FileOp { kLock, kRead, kFacts, kResolveLink, kOpenFolder, kCheckWritable, kCreateTemporary,
+                    kWrite, kSync, kClose, kCopyAccess, kReplaceable, kRename, kExchange, kReplace,
+                    kRemove, kSyncFolder };
 // clang-format on
 
-// In-memory files for tests. Every operation is logged, and `failWhen` can
-// make any single one of them fail, so each failure path can be walked
-// without touching a disk; `outOfMemoryAt` makes one throw as running out
-// of memory does.
+// In-memory files for tests, named by paths with "/" (or "\\") between folders.
+// Every operation is logged, and `failWhen` can make any single one of them
+// fail, so each failure path can be walked without touching a disk;
+// `outOfMemoryAt` makes one throw as running out of memory does.
 class MemoryFileSystem final : public FileSystem {
  public:
   std::map<std::string, std::string> files;
@@ -31,7 +32,7 @@ class MemoryFileSystem final : public FileSystem {
   // Asked before each operation; true makes it fail.
   std::function<bool(FileOp, const std::string&)> failWhen;
   std::optional<FileOp> outOfMemoryAt;
-  bool hardLinks = true;  // without them, backups are copies
+  bool exchanges = true;  // without, backups are copies
 
   // The temporary files that are still there.
   std::vector<std::string> Temporaries() const {
@@ -42,19 +43,6 @@ class MemoryFileSystem final : public FileSystem {
     return names;
   }
 
-  bool Replaceable(const std::string& path) override {
-    return !Fails(FileOp::kReplaceable, path);
-  }
-  std::unique_ptr<FileBytes> Read(const std::string& path) override {
-    const auto file = files.find(path);
-    return Fails(FileOp::kRead, path) || file == files.end() ? nullptr : HoldBytes(file->second);
-  }
-  bool IsReadOnly(const std::string& path) override {
-    return !Fails(FileOp::kIsReadOnly, path) && readOnly.contains(path);
-  }
-  std::string ResolveLink(const std::string& path) override {
-    return Fails(FileOp::kResolveLink, path), path;  // logged, never failing
-  }
   FileStatus Lock(const std::string& path, std::unique_ptr<FileLock>& lock) override {
     if (Fails(FileOp::kLock, path)) return FileStatus::Failed;
     if (!files.contains(path)) return FileStatus::Missing;
@@ -62,45 +50,95 @@ class MemoryFileSystem final : public FileSystem {
     lock = std::make_unique<Held>(locked_, path);
     return FileStatus::Ok;
   }
-  std::unique_ptr<OutputFile> CreateTemporary(const std::string& beside, std::string& name,
-                                              FileStatus& status) override {
-    name = NewTemporaryName(beside);
-    status = Fails(FileOp::kCreateTemporary, name) ? FileStatus::Failed : FileStatus::Ok;
-    if (status != FileStatus::Ok) return name.clear(), nullptr;
-    files[name].clear();
-    return std::make_unique<Output>(*this, name);
+  std::unique_ptr<FileBytes> Read(const std::string& path) override {
+    const auto file = files.find(path);
+    return Fails(FileOp::kRead, path) || file == files.end() ? nullptr : HoldBytes(file->second);
   }
-  FileStatus LinkTemporary(const std::string& path, const std::string& beside,
-                           std::string& name) override {
-    name = NewTemporaryName(beside);
-    if (Fails(FileOp::kLinkTemporary, name) || !hardLinks || !files.contains(path)) {
-      return name.clear(), FileStatus::Failed;
-    }
-    files[name] = files[path];
+  PageFacts Facts(const std::string& path) override {
+    PageFacts facts;
+    facts.readOnly = !Fails(FileOp::kFacts, path) && readOnly.contains(path);
+    return facts;
+  }
+  std::string ResolveLink(const std::string& path) override {
+    return Fails(FileOp::kResolveLink, path), path;  // logged, never failing
+  }
+  FileStatus OpenFolderOf(const std::string& path, std::unique_ptr<Folder>& folder,
+                          std::string& name) override {
+    const std::size_t slash = path.find_last_of("/\\");
+    name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    return OpenAt(path.substr(0, slash == std::string::npos ? 0 : slash + 1), folder);
+  }
+  FileStatus OpenFolder(const std::string& path, std::unique_ptr<Folder>& folder) override {
+    return OpenAt(path + "/", folder);
+  }
+  FileStatus OpenSubfolder(Folder& parent, const std::string& name,
+                           std::unique_ptr<Folder>& folder) override {
+    return OpenAt(In(parent, name) + "/", folder);
+  }
+  FileStatus CheckWritable(Folder& folder) override {
+    return Fails(FileOp::kCheckWritable, Prefix(folder)) ? FileStatus::NotWritable
+                                                         : FileStatus::Ok;
+  }
+  std::size_t NameLimit(Folder&) override { return 255; }
+  std::unique_ptr<OutputFile> CreateTemporary(Folder& folder, std::string& name,
+                                              FileStatus& status) override {
+    name = ".kelvara-" + std::to_string(temporaries_++) + ".tmp";
+    status = Fails(FileOp::kCreateTemporary, In(folder, name)) ? FileStatus::Failed : FileStatus::Ok;
+    if (status != FileStatus::Ok) return name.clear(), nullptr;
+    files[In(folder, name)].clear();
+    return std::make_unique<Output>(*this, In(folder, name));
+  }
+  FileStatus CopyAccess(Folder&, const std::string&, Folder& toFolder,
+                        const std::string& to) override {
+    return Fails(FileOp::kCopyAccess, In(toFolder, to)) ? FileStatus::NotPermitted
+                                                        : FileStatus::Ok;
+  }
+  bool Replaceable(Folder& folder, const std::string& name) override {
+    return !Fails(FileOp::kReplaceable, In(folder, name));
+  }
+  FileStatus Rename(Folder& folder, const std::string& from, Folder& toFolder,
+                    const std::string& to) override {
+    return Fails(FileOp::kRename, In(toFolder, to)) ? FileStatus::Failed
+                                                    : Move(In(folder, from), In(toFolder, to));
+  }
+  FileStatus Exchange(Folder& folder, const std::string& a, const std::string& b) override {
+    if (!exchanges) return FileStatus::Unsupported;
+    if (Fails(FileOp::kExchange, In(folder, b))) return FileStatus::Failed;
+    files[In(folder, a)].swap(files[In(folder, b)]);
     return FileStatus::Ok;
   }
-  bool CopyAttributes(const std::string& original, const std::string& copy) override {
-    return !Fails(FileOp::kCopyAttributes, copy) && files.contains(original);
+  FileStatus Replace(Folder& folder, const std::string& replacement,
+                     const std::string& target) override {
+    return Fails(FileOp::kReplace, In(folder, target))
+               ? FileStatus::Failed
+               : Move(In(folder, replacement), In(folder, target));
   }
-  FileStatus Rename(const std::string& from, const std::string& to) override {
-    return Fails(FileOp::kRename, to) ? FileStatus::Failed : Move(from, to);
+  void Remove(Folder& folder, const std::string& name) override {
+    Fails(FileOp::kRemove, In(folder, name));
+    files.erase(In(folder, name));
   }
-  FileStatus Replace(const std::string& replacement, const std::string& target) override {
-    return Fails(FileOp::kReplace, target) ? FileStatus::Failed : Move(replacement, target);
-  }
-  void Remove(const std::string& path) override {
-    Fails(FileOp::kRemove, path);
-    files.erase(path);
+  FileStatus SyncFolder(Folder& folder) override {
+    return Fails(FileOp::kSyncFolder, Prefix(folder)) ? FileStatus::Failed : FileStatus::Ok;
   }
 
  private:
+  struct MemoryFolder final : Folder {
+    explicit MemoryFolder(std::string at) : prefix(std::move(at)) {}
+    std::string prefix;  // "" or the folder's path with a "/" after it
+  };
   struct Output final : OutputFile {
     Output(MemoryFileSystem& owner, std::string name) : files(owner), path(name) {}
-    bool Write(std::string_view bytes) override {
-      return !files.Fails(FileOp::kWrite, path) && (files.files[path].append(bytes), true);
+    FileStatus Write(std::string_view bytes) override {
+      if (files.Fails(FileOp::kWrite, path)) return FileStatus::DiskFull;
+      files.files[path].append(bytes);
+      return FileStatus::Ok;
     }
-    bool Sync() override { return !files.Fails(FileOp::kSync, path); }
-    bool Close() override { return !files.Fails(FileOp::kClose, path); }
+    FileStatus Sync() override {
+      return files.Fails(FileOp::kSync, path) ? FileStatus::Failed : FileStatus::Ok;
+    }
+    FileStatus Close() override {
+      return files.Fails(FileOp::kClose, path) ? FileStatus::Failed : FileStatus::Ok;
+    }
     MemoryFileSystem& files;
     std::string path;
   };
@@ -117,10 +155,14 @@ class MemoryFileSystem final : public FileSystem {
     if (outOfMemoryAt == op) throw std::bad_alloc();
     return failWhen && failWhen(op, path);
   }
-  std::string NewTemporaryName(const std::string& beside) {
-    const std::size_t slash = beside.rfind('/');
-    return beside.substr(0, slash == std::string::npos ? 0 : slash + 1) + ".kelvara-" +
-           std::to_string(temporaries_++) + ".tmp";
+  static const std::string& Prefix(Folder& folder) {
+    return static_cast<MemoryFolder&>(folder).prefix;
+  }
+  static std::string In(Folder& folder, const std::string& name) { return Prefix(folder) + name; }
+  FileStatus OpenAt(const std::string& prefix, std::unique_ptr<Folder>& folder) {
+    if (Fails(FileOp::kOpenFolder, prefix)) return FileStatus::Failed;
+    folder = std::make_unique<MemoryFolder>(prefix);
+    return FileStatus::Ok;
   }
   FileStatus Move(const std::string& from, const std::string& to) {
     auto file = files.extract(from);
