@@ -17,7 +17,7 @@ run:
 test:
 	@scripts/install-deps.sh $(TEST_DEPS)
 	@for preset in $(PRESETS); do \
-	  scripts/build.sh $$preset || exit 1; \
+	  scripts/build.sh --require-test-tools $$preset || exit 1; \
 	  echo "== testing $$preset"; \
 	  ctest --test-dir "$(BUILD_ROOT)/$$preset" --no-tests=error --output-on-failure -j2 --progress || exit 1; \
 	done

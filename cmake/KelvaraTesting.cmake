@@ -5,6 +5,7 @@
 # run under Wine (a Wine start costs about a second), inside a prefix that a
 # fixture creates once in the build folder.
 include(GoogleTest)
+include(${CMAKE_CURRENT_LIST_DIR}/KelvaraTestTools.cmake)
 
 if(CMAKE_CROSSCOMPILING)
   set(KELVARA_WINEPREFIX ${PROJECT_BINARY_DIR}/wineprefix)
