@@ -33,5 +33,5 @@ endfunction()
 # native build: it must fail when the compiler fails.
 if(NOT CMAKE_CROSSCOMPILING AND NOT KELVARA_SANITIZE AND NOT KELVARA_FUZZ)
   add_test(NAME build_helper COMMAND ${PROJECT_SOURCE_DIR}/scripts/build_test.sh)
-  set_tests_properties(build_helper PROPERTIES TIMEOUT 120)
+  set_tests_properties(build_helper PROPERTIES TIMEOUT 300)
 endif()
