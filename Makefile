@@ -17,9 +17,9 @@ run:
 test:
 	@scripts/install-deps.sh $(TEST_DEPS)
 	@for preset in $(PRESETS); do \
-	  scripts/build.sh $$preset || exit 1; \
+	  scripts/build.sh --require-test-tools $$preset || exit 1; \
 	  echo "== testing $$preset"; \
-	  ctest --test-dir "$(BUILD_ROOT)/$$preset" --output-on-failure -j2 --progress || exit 1; \
+	  ctest --test-dir "$(BUILD_ROOT)/$$preset" --no-tests=error --output-on-failure -j2 --progress || exit 1; \
 	done
 	@# The fuzz build holds only the core and the fuzz targets, so it is built and run on its own.
 	@fuzz/fuzz.sh test

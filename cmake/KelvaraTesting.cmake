@@ -5,6 +5,7 @@
 # run under Wine (a Wine start costs about a second), inside a prefix that a
 # fixture creates once in the build folder.
 include(GoogleTest)
+include(${CMAKE_CURRENT_LIST_DIR}/KelvaraTestTools.cmake)
 
 if(CMAKE_CROSSCOMPILING)
   set(KELVARA_WINEPREFIX ${PROJECT_BINARY_DIR}/wineprefix)
@@ -32,5 +33,5 @@ endfunction()
 # native build: it must fail when the compiler fails.
 if(NOT CMAKE_CROSSCOMPILING AND NOT KELVARA_SANITIZE AND NOT KELVARA_FUZZ)
   add_test(NAME build_helper COMMAND ${PROJECT_SOURCE_DIR}/scripts/build_test.sh)
-  set_tests_properties(build_helper PROPERTIES TIMEOUT 120)
+  set_tests_properties(build_helper PROPERTIES TIMEOUT 300)
 endif()

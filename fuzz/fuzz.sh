@@ -20,4 +20,4 @@ case ${1:-} in
   *) echo "usage: $0 test | run [SECONDS]" >&2 && exit 2 ;;
 esac
 scripts/build.sh fuzz kelvara_fuzzers
-ctest --test-dir "${BUILD_ROOT:-build}/fuzz" -L '^fuzz$' --output-on-failure -j2 --progress "${only[@]}"
+ctest --test-dir "${BUILD_ROOT:-build}/fuzz" -L '^fuzz$' --no-tests=error --output-on-failure -j2 --progress "${only[@]}"

@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
-# Configures a CMake preset once and builds it: every make target and script
-# builds through here.
+# Configures a CMake preset when needed and builds it: every make target and
+# script builds through here.
 #
-#   scripts/build.sh PRESET [TARGET...]    default: every target of the preset
+#   scripts/build.sh [--require-test-tools] PRESET [TARGET...]    default: every target of the preset
+#
+# --require-test-tools (make test) makes a missing test tool fail the
+# configure step rather than leave its tests out. The preset is configured
+# again when that choice changes, and when a tool that the last configure
+# missed is here now (cmake/KelvaraTestTools.cmake notes where it would be);
+# otherwise not at all.
 #
 # The build folder is $BUILD_ROOT/PRESET (BUILD_ROOT defaults to build). On a
 # terminal ninja shows its own one-line progress; otherwise (CI logs, pipes)
@@ -11,15 +17,31 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-(($# >= 1)) || { echo "usage: scripts/build.sh PRESET [TARGET...]" >&2; exit 2; }
+require=OFF
+[[ ${1:-} == --require-test-tools ]] && require=ON && shift
+(($# >= 1)) || { echo "usage: scripts/build.sh [--require-test-tools] PRESET [TARGET...]" >&2; exit 2; }
 preset=$1
 shift
 dir=${BUILD_ROOT:-build}/$preset
 
-if [[ ! -f $dir/build.ninja ]]; then
+stale() {
+  [[ -f $dir/build.ninja ]] && grep -sqx "KELVARA_REQUIRE_TEST_TOOLS:BOOL=$require" "$dir/CMakeCache.txt" || return 0
+  [[ -f $dir/missing-test-tools ]] || return 1
+  local probe
+  while IFS= read -r probe; do
+    if [[ $probe == */* ]]; then
+      compgen -G "$probe" >/dev/null && return 0
+    elif [[ -n $probe ]]; then
+      command -v -- "$probe" >/dev/null && return 0
+    fi
+  done <"$dir/missing-test-tools"
+  return 1
+}
+if stale; then
   echo "== configuring $preset"
   log=$(mktemp)
-  cmake --preset "$preset" -B "$dir" >"$log" 2>&1 || { cat "$log" >&2; rm -f "$log"; exit 1; }
+  cmake --preset "$preset" -B "$dir" "-DKELVARA_REQUIRE_TEST_TOOLS:BOOL=$require" >"$log" 2>&1 ||
+    { cat "$log" >&2; rm -f "$log"; exit 1; }
   rm -f "$log"
 fi
 

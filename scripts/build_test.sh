@@ -1,45 +1,98 @@
 #!/usr/bin/env bash
-# The build helper must fail when the compiler fails, or `make test` would run
-# the last good binaries and pass. It is run here on a tiny throwaway project:
-# built once as it is, then again with a compile error, through a pipe and on
-# a terminal (the helper builds differently on each).
+# The build and test plumbing must fail when something is wrong, or `make
+# test` would pass by accident: on the last good binaries, on a build whose
+# tests a missing tool left out, or on a transcript it misread. It is run here
+# on a tiny throwaway project with the project's presets, build helper and
+# test-tool notes: broken on purpose (through a pipe and on a terminal, which
+# the helper builds differently), without its test's tool, then with it.
 set -uo pipefail
-helper=$(cd "$(dirname "$0")" && pwd)/build.sh
-work=$(mktemp -d "${TMPDIR:-/tmp}/kelvara-build-test.XXXXXX")
+top=$(cd "$(dirname "$0")/.." && pwd)
+work=$(mktemp -d "${TMPDIR:-/tmp}/kelvara-build-test.XXXXXX") || exit 1
 trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+# The presets' own folders, whatever BUILD_ROOT the real builds use.
+unset BUILD_ROOT
 
-mkdir "$work/scripts"
-cp "$helper" "$work/scripts/build.sh"
-cat >"$work/CMakePresets.json" <<'EOF'
-{ "version": 5,
-  "configurePresets": [ { "name": "tiny", "generator": "Ninja", "binaryDir": "${sourceDir}/build/tiny" } ] }
-EOF
+mkdir "$work/scripts" "$work/cmake" "$work/bin"
+cp "$top/scripts/build.sh" "$work/scripts/"
+cp "$top/cmake/KelvaraTestTools.cmake" "$work/cmake/"
+cp "$top/CMakePresets.json" "$work/"
 cat >"$work/CMakeLists.txt" <<'EOF'
 cmake_minimum_required(VERSION 3.25)
 project(Tiny LANGUAGES CXX)
+enable_testing()
+include(cmake/KelvaraTestTools.cmake)
 add_executable(tiny tiny.cpp)
+find_program(TINY_TOOL kelvara-tiny-tool)
+if(TINY_TOOL)
+  add_test(NAME tool COMMAND ${TINY_TOOL})
+else()
+  kelvara_missing_test_tool(kelvara-tiny-tool tinygroup "its test is left out" kelvara-tiny-tool)
+endif()
 EOF
+export PATH=$work/bin:$PATH
 
 # Runs the helper in the given way (pipe or terminal); leaves status and out.
-build() {
-  if [[ $1 == terminal ]]; then
-    out=$(script -qefc "$work/scripts/build.sh tiny tiny" /dev/null 2>&1)
+build() { # build pipe|terminal HELPER-ARGUMENT...
+  local way=$1
+  shift
+  if [[ $way == terminal ]]; then
+    out=$(script -qefc "$work/scripts/build.sh $*" /dev/null 2>&1)
   else
-    out=$("$work/scripts/build.sh" tiny tiny 2>&1)
+    out=$("$work/scripts/build.sh" "$@" 2>&1)
   fi
   status=$?
 }
+tests() { out=$(cd "$work" && ctest --preset native 2>&1); status=$?; }
+
+echo 'int main() { return 0; }' >"$work/tiny.cpp"
+build pipe --require-test-tools native tiny
+[[ $status != 0 && $out == *"kelvara-tiny-tool not found"*"scripts/install-deps.sh tinygroup"* ]] ||
+  fail "the test run configured without its tool ($status): $out"
 
 for way in pipe terminal; do
   echo 'int main() { return 0; }' >"$work/tiny.cpp"
-  build $way
+  build $way native tiny
   [[ $status == 0 ]] || fail "$way: a good build exited $status: $out"
 
   echo '#error tiny is broken on purpose' >"$work/tiny.cpp"
-  build $way
+  build $way native tiny
   [[ $status != 0 ]] || fail "$way: a broken build exited 0"
   [[ $out == *"tiny is broken on purpose"* ]] || fail "$way: the compiler's error is not shown: $out"
 done
+
+echo 'int main() { return 0; }' >"$work/tiny.cpp"
+tests
+[[ $status != 0 ]] || fail "ctest passed a build without tests: $out"
+build pipe native tiny
+[[ $status == 0 && $out != *"== configuring"* ]] || fail "nothing changed, yet ($status): $out"
+
+printf '#!/bin/sh\n' >"$work/bin/kelvara-tiny-tool" && chmod +x "$work/bin/kelvara-tiny-tool"
+build pipe native tiny
+[[ $status == 0 && $out == *"== configuring"* ]] || fail "not configured again once the tool is there ($status): $out"
+tests
+[[ $status == 0 && $out == *"0 tests failed out of 1"* ]] || fail "the tool's test is not run ($status): $out"
+build pipe --require-test-tools native tiny
+[[ $status == 0 && $out == *"== configuring"* ]] || fail "not configured again for the test run ($status): $out"
+
+# The transcript runner: WANT|TRANSCRIPT (printf %b), WANT "pass" or what it must say.
+while IFS='|' read -r want transcript; do
+  printf '%b' "$transcript" >"$work/transcript.txt"
+  out=$("$top/tests/cli/transcript.sh" "$work/transcript.txt" true 2>&1)
+  status=$?
+  if [[ $want == pass ]]; then
+    [[ $status == 0 ]] || fail "transcript $transcript: exited $status: $out"
+  else
+    [[ $status != 0 && $out == *"$want"* ]] || fail "transcript $transcript: exited $status: $out"
+  fi
+done <<'EOF'
+no case|
+no case|Prose, and a $ inside it.\n
+transcript.txt:1: not a line of a case: $cmd|$cmd\n
+:2: not a line|$ true\n>text\n
+:3: not a line|$ true\n[1]\n[x]\n
+:1: not a line|> an output before any command\n$ true\n
+pass|Prose.\n$ echo hi; echo; echo oh >&2; exit 3\n> hi\n>\n! oh\n[3]\n
+EOF
 exit $((failures > 0))

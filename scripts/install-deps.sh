@@ -30,7 +30,8 @@ for group in "$@"; do
   done
   [[ $group == browser ]] && want_browser=1
 done
-if [[ $want_browser == 1 ]] && ! command -v npm >/dev/null 2>&1; then
+# node runs the browser test (configuring the test run requires it), npm installs its packages.
+if [[ $want_browser == 1 ]] && ! { command -v node && command -v npm; } >/dev/null 2>&1; then
   missing+=(nodejs npm)
 fi
 

@@ -12,16 +12,33 @@
 #                     its own (script), and the keys are typed once it shows the
 #                     next password prompt; a lone "<" types nothing
 #   > LINE            a line that standard output (or the terminal) must show;
-#                     one that ends in \ goes on in the next, with no line end
-#   ! LINE            a line that standard error must show
+#                     one that ends in \ goes on in the next, with no line end;
+#                     a lone ">" is an empty line
+#   ! LINE            a line that standard error must show, a lone "!" an empty one
 #   [N]               the exit status it must end with, 128 + N for signal N;
 #                     0 when not given
 #
+# A line that starts with one of these characters and is none of these (a
+# "$cmd" or ">text" without its space, "[x]", an output before the first
+# command) is refused, with the transcript as a whole, before anything runs:
+# it would drop or change a case unseen. So is a transcript without a case.
 # Anything else is a comment. The outputs must match whole, with escapes such
 # as \r and \\ read as printf %b reads them; a CR right before a line end (the
 # terminal's, or the Windows runtime's) counts as nothing.
 set -u
-transcript=$(realpath "$1") && shift
+name=$1
+transcript=$(realpath -e -- "$1") || exit 2
+shift
+opens='^\$ .*[^ ]' goes_on='^([<>!]( .*)?|\[[0-9]+\])$' cases=0 number=0
+while IFS= read -r line; do
+  number=$((number + 1))
+  if [[ $line =~ $opens ]]; then
+    cases=$((cases + 1))
+  elif [[ $line == [\$\<\>\!\[]* ]] && ! [[ $cases != 0 && $line =~ $goes_on ]]; then
+    echo "$name:$number: not a line of a case: $line" && exit 2
+  fi
+done <"$transcript"
+((cases)) || { echo "$name: no case (no \"\$ COMMAND\" line)" && exit 2; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/bin" "$work/run" && cd "$work/run" || exit 1

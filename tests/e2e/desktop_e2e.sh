@@ -10,7 +10,7 @@
 #   desktop_e2e.sh KELVARA_EXE CLI_EXE SOURCE_DIR OUT_DIR
 set -u
 exe=$1 cli=$2 src=$3 out=$4 run=$3/cmake/wine-run.sh
-work=$(mktemp -d)
+work=$(mktemp -d) || exit 1
 trap 'rm -rf "$work"' EXIT
 cd "$work" && cp "$src/examples/sample.htm" a.htm && cp a.htm c.htm || exit 1
 failures=0
@@ -18,16 +18,22 @@ check() { "$@" || { echo "FAIL: $*" && failures=$((failures + 1)); }; }
 # Starts Kelvara.exe, on PAGE when one is named, and waits for the window titled TITLE.
 start() { # start TITLE [PAGE]
   "$run" "$exe" ${2:+"Z:${work//\//\\}\\$2"} & pid=$!
+  found "$1"
+}
+# Takes the window titled TITLE, waiting 60 s at most; without it nothing
+# further can be checked.
+found() { # found TITLE
   window=$(timeout 60 xdotool search --sync --onlyvisible --name "$1" | head -1)
+  [[ -n $window ]] || { echo "FAIL: no window titled '$1'" && exit 1; }
 }
 # Clicks into each field near its right end and types: a click into a prompt
 # selects it, so typing replaces it; a click into the user's own text puts the
 # caret where it lands (a little off the last click, lest the two make a double
 # click). The fields come to hold PASSWORD at its last keystroke.
 passwords() { # passwords PASSWORD
-  xdotool windowfocus --sync "$window" mousemove --window "$window" 330 60 click 1 sleep 0.3 type --delay 40 "$1"
-  xdotool mousemove --window "$window" 330 100 click 1 sleep 0.3 type --delay 40 "${1%?}"
-  xdotool mousemove --window "$window" 320 100 click 1 sleep 0.3 type --delay 40 "${1: -1}"
+  check xdotool windowfocus --sync "$window" mousemove --window "$window" 330 60 click 1 sleep 0.3 type --delay 40 "$1"
+  check xdotool mousemove --window "$window" 330 100 click 1 sleep 0.3 type --delay 40 "${1%?}"
+  check xdotool mousemove --window "$window" 320 100 click 1 sleep 0.3 type --delay 40 "${1: -1}"
 }
 # Waits for Kelvara.exe to end by itself, 10 s at most; it must end with status 0.
 finish() { timeout 10 tail --pid="$pid" -f /dev/null || kill "$pid"; check wait "$pid"; }
@@ -36,34 +42,40 @@ restores() { printf '%s\n' "$2" | "$run" "$cli" --restore --password-stdin "$1" 
 
 # A page named on the command line is protected with the password typed...
 start '^ Kelvara \[' a.htm
-sleep 1 && import -window "$window" "$out/kelvara-dialog.png"
-passwords s3cret && finish
+sleep 1
+check import -window "$window" "$out/kelvara-dialog.png"
+passwords s3cret
+finish
 check cmp "$src/examples/sample.htm" a.htm.original
-cp a.htm protected.htm && cp a.htm restored.htm
+cp a.htm protected.htm && cp a.htm restored.htm || exit 1
 check restores restored.htm s3cret
 # ... and restored as the command-line tool restores it.
 start '^ Kelvara \[' a.htm
-passwords s3cret && finish
+passwords s3cret
+finish
 check cmp restored.htm a.htm
 check cmp protected.htm a.htm.protected
 
 # A refused page is left as it was, and the dialog open until it is closed.
-printf '<html><body>x</body></html>' | tee b.htm >before.htm
+printf '<html><body>x</body></html>' | tee b.htm >before.htm || exit 1
 start '^ Kelvara \[' b.htm
-passwords x && sleep 3
+passwords x
+sleep 3
 # Enter, Esc and a click on the surface (the web site; the prefix has no browser) end nothing.
-xdotool key Escape key Return mousemove --window "$window" 200 20 click 1 sleep 1
+check xdotool key Escape key Return mousemove --window "$window" 200 20 click 1 sleep 1
 check kill -0 "$pid"
-xdotool windowfocus --sync "$window" key alt+F4 && finish
+check xdotool windowfocus --sync "$window" key alt+F4
+finish
 check cmp before.htm b.htm
 
 # With no page named, the Open dialog chooses one; the main dialog takes
 # input again once the Open dialog is gone.
 start 'Kelvara - Select file to encrypt/decrypt'
-xdotool windowfocus --sync "$window" type "Z:${work//\//\\}\\c.htm"
-xdotool key Return sleep 3
-window=$(timeout 60 xdotool search --sync --onlyvisible --name '^ Kelvara \[' | head -1)
-passwords open && finish
+check xdotool windowfocus --sync "$window" type "Z:${work//\//\\}\\c.htm"
+check xdotool key Return sleep 3
+found '^ Kelvara \['
+passwords open
+finish
 check restores c.htm open
 check cmp restored.htm c.htm
 
