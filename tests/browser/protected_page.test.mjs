@@ -1,5 +1,6 @@
 // Protected pages in headless Chromium: with the right password a visitor
-// must see what restoring the page gives, and no answer to the prompt may
+// must see the author's own page (and, on a page without the whole-page
+// line, what restoring the page gives), and no answer to the prompt may
 // raise a script error. kelvara-cli (KELVARA_CLI, set by CTest) protects and
 // restores the pages; the browser fetches them from a scratch folder over
 // http, with no charset in the answers, so that the pages' own declarations
@@ -31,51 +32,100 @@ function protect(name, plain, password) {
   return name;
 }
 
-// Opens a page of the scratch folder, answering the prompts in turn (null
-// cancels): the prompts seen, the script errors, what the visitor then sees;
-// the tab stays open when asked to.
-async function open(name, answers = [], { screenshot = false, keep = false } = {}) {
+// Opens a page of the scratch folder (over http, or as a file), answering
+// the prompts in turn (null cancels): the prompts seen, the script errors,
+// what the visitor then sees once the page shown has loaded, and with
+// `reload` where a reload after a scroll puts the page; the tab stays open
+// when asked to.
+async function open(name, answers = [], { screenshot = false, keep = false, served = 'http', reload = false } = {}) {
   const tab = await browser.newPage();
   const seen = { prompts: [], errors: [] };
+  // The document that the decoder writes loads on its own, after the
+  // protected page's load, and may do so inside document.close; document.open
+  // drops every listener set before it.
+  await tab.addInitScript(() => {
+    const close = Document.prototype.close;
+    Document.prototype.close = function () {
+      window.kelvaraWritten = 'loading';
+      addEventListener('load', () => { window.kelvaraWritten = 'loaded'; });
+      close.call(this);
+    };
+  });
   await tab.route('http://kelvara.test/**', (route) => fs.promises.readFile(path.join(work, new URL(route.request().url()).pathname))
     .then((body) => route.fulfill({ body, contentType: route.request().url().endsWith('.css') ? 'text/css' : 'text/html' }), () => route.fulfill({ status: 404 })));
   tab.on('pageerror', (error) => seen.errors.push(error.message));
   tab.on('dialog', (dialog, answer = answers[seen.prompts.push([dialog.message(), dialog.defaultValue()]) - 1]) => (answer == null ? dialog.dismiss() : dialog.accept(answer)));
-  await tab.goto(`http://kelvara.test/${name}`, { waitUntil: 'load' });
+  const shown = () => tab.waitForFunction(() => window.kelvaraWritten !== 'loading' && (document.title !== 'Kelvara' || document.body.innerHTML === 'This page is protected by Kelvara.'), null, { timeout: 10000 });
+  await tab.goto(served === 'file' ? `file://${work}/${name}` : `http://kelvara.test/${name}`, { waitUntil: 'load' });
+  await shown();
   await tab.evaluate(() => Promise.all([...document.images].map((image) => image.decode().catch(() => {}))));
-  Object.assign(seen, await tab.evaluate(() => ({ title: document.title, body: document.body.innerHTML, text: document.body.innerText })));
+  Object.assign(seen, await tab.evaluate(() => ({
+    title: document.title, body: document.body.innerHTML, text: document.body.innerText,
+    state: [document.title, document.compatMode, document.documentElement.lang, history.length, scrollY, document.querySelector(':target')?.id],
+  })));
   if (screenshot) seen.screenshot = await tab.screenshot({ fullPage: true });
+  if (reload) {
+    await tab.evaluate(() => scrollBy(0, -250));
+    await tab.reload({ waitUntil: 'load' });
+    await shown();
+    seen.state.push(await tab.evaluate(() => scrollY));
+  }
   await (keep ? (seen.tab = tab) : tab.close());
   return seen;
 }
 
-test('styled pages look the same decoded in the browser as restored', async () => {
-  const pages = fs.readdirSync(path.join(here, 'pages')).filter((name) => name.endsWith('.htm'));
-  assert.ok(pages.length >= 6);
-  for (const folder of ['protected/assets', 'restored/assets']) fs.cpSync(path.join(here, 'pages/assets'), path.join(work, folder), { recursive: true });
-  for (const [i, page] of pages.entries()) {
+// Every page of pages/, opened at the fragment given (and then reloaded);
+// over http, where the pages' declarations decide, but as a file where the
+// page declares no encoding and is UTF-8: Chromium reads such a page as UTF-8
+// from a file only, the decoder wherever the protected page comes from.
+const pages = [
+  ['ascii-plain.htm'], ['cp1252-menu.htm'], ['gallery.htm'], ['latin1-letter.htm'], ['onload.htm'], ['utf8-news.htm'],
+  ['handbook.htm', '#care'], ['receitas.htm', '', 'file'], ['raspisanie.htm'], ['patisserie.htm'],
+];
+
+// A decoded page must be the author's page as the browser shows it: title,
+// mode, language, history, scrolled to its fragment's target and put back in
+// place on a reload, the load events of the page once each (handbook.htm
+// logs them). Without its whole-page line, as a page of an older version, it
+// must look as restored.
+test('pages look decoded as their authors made them, and without the page line as restored', async () => {
+  assert.deepEqual(pages.map(([page]) => page).sort(), fs.readdirSync(path.join(here, 'pages')).filter((name) => name.endsWith('.htm')).sort());
+  for (const folder of ['original', 'protected', 'parts', 'restored']) fs.cpSync(path.join(here, 'pages/assets'), path.join(work, folder, 'assets'), { recursive: true });
+  for (const [i, [page, fragment = '', served]] of pages.entries()) {
+    fs.copyFileSync(path.join(here, 'pages', page), path.join(work, 'original', page));
     // Typed into the browser, "€" is the Windows-1252 byte 0x80; kelvara-cli takes it so in UTF-8.
     protect(`protected/${page}`, fs.readFileSync(path.join(here, 'pages', page)), Buffer.from(`pass ${i} \x80`, 'latin1'));
+    const protectedPage = fs.readFileSync(path.join(work, 'protected', page), 'latin1');
+    assert.match(protectedPage, /\r\n {4}VetrakPage\("[A-Za-z0-9+/]+={0,2}"\);\r\n/, page);
+    fs.writeFileSync(path.join(work, 'parts', page), protectedPage.replace(/ *VetrakPage\(".*\r\n/, ''), 'latin1');
     fs.copyFileSync(path.join(work, 'protected', page), path.join(work, 'restored', page));
     cli(['--restore', path.join(work, 'restored', page)], `pass ${i} \u20ac`);
+
+    const reload = fragment !== '';
+    const original = await open(`original/${page}${fragment}`, [], { screenshot: true, served, reload });
+    const decoded = await open(`protected/${page}${fragment}`, [`pass ${i} \u20ac`, `pass ${i} \u20ac`], { screenshot: true, served, reload });
+    assert.deepEqual([decoded.prompts, decoded.errors, original.errors], [[promptTexts[0], promptTexts[0]].slice(0, reload ? 2 : 1), [], []], page);
+    assert.deepEqual(decoded.state, original.state, page);
+    assert.ok(decoded.screenshot.equals(original.screenshot), `${page}: the decoded page looks different from the author's`);
+
     const restored = await open(`restored/${page}`, [], { screenshot: true });
-    const decoded = await open(`protected/${page}`, [`pass ${i} \u20ac`], { screenshot: true });
-    assert.deepEqual([decoded.prompts, decoded.errors, restored.errors], [[promptTexts[0]], [], []], page);
-    assert.deepEqual([decoded.title, decoded.body], [restored.title, restored.body], page);
-    assert.ok(decoded.screenshot.equals(restored.screenshot), `${page}: the screenshots differ`);
+    const parts = await open(`parts/${page}`, [`pass ${i} \u20ac`], { screenshot: true });
+    assert.deepEqual([parts.prompts, parts.errors, restored.errors], [[promptTexts[0]], [], []], page);
+    assert.deepEqual([parts.title, parts.body], [restored.title, restored.body], page);
+    assert.ok(parts.screenshot.equals(restored.screenshot), `${page}: without the page line it looks different from the restored page`);
   }
 });
 
 // The rows of testdata/prompts.json: what the row shows, the password the
 // page was protected with (as Windows-1252 bytes), whether the page is a new
-// one or an older or hand-edited one without its check line, the answers to
+// one or an older or hand-edited one without its check and page lines, the answers to
 // the prompts (null cancels; x*N is N x's), how many prompts come, and what the visitor
 // sees: the page, the line that Cancel leaves, or whatever a wrong key gives.
 test('every answer to the prompt', async () => {
   const plain = '<html><head><title>Members &amp; guests</title></head>\r\n<body>\r\n<p>Members area</p>\r\n</body></html>\r\n';
   for (const [name, key, kind, answers, asked, sees] of JSON.parse(fs.readFileSync(path.join(here, 'testdata/prompts.json')))) {
     const bytes = fs.readFileSync(path.join(work, protect('prompt.htm', plain, Buffer.from(key, 'latin1'))), 'latin1');
-    fs.writeFileSync(path.join(work, 'prompt.htm'), kind === 'old' ? bytes.replace(/ *VetrakCheck\(".*\r\n/, '') : bytes, 'latin1');
+    fs.writeFileSync(path.join(work, 'prompt.htm'), kind === 'old' ? bytes.replace(/ *Vetrak(Check|Page)\(".*\r\n/g, '') : bytes, 'latin1');
     const seen = await open('prompt.htm', answers.map((answer) => answer?.replace(/^x\*(\d+)$/, (_, n) => 'x'.repeat(n)) ?? null));
     assert.deepEqual([seen.prompts, seen.errors], [promptTexts.slice(0, asked), []], name);
     if (sees === 'page') assert.deepEqual([seen.title, seen.text], ['Members & guests', 'Members area'], name);
@@ -84,7 +134,7 @@ test('every answer to the prompt', async () => {
   }
 });
 
-test("the page's own SHA-256 and password check give the known answers", async () => {
+test("the page's own SHA-256, password check and declared encoding give the known answers", async () => {
   const { tab } = await open(protect('vectors.htm', '<html><head><title>t</title></head><body>b</body></html>', 'pw'), [null], { keep: true });
   const vectors = fs.readFileSync(path.join(here, '../../cipher/testdata/sha256_vectors.txt'), 'utf8').split('\n').filter((line) => /^(sha256|check) /.test(line)).map((line) => line.split(' '));
   assert.equal(vectors.length, 10);
@@ -94,5 +144,9 @@ test("the page's own SHA-256 and password check give the known answers", async (
       ? await tab.evaluate(([message, times]) => VetrakSha256(message.repeat(times)), [Buffer.from(a === '-' ? '' : a, 'hex').toString('latin1'), Number(b)])
       : await tab.evaluate(([salt, check, typed]) => { VetrakCheck(salt, check); return [VetrakRight(VetrakKey(typed)), VetrakRight(VetrakKey(typed + '.'))]; }, [a, digest, password]);
     assert.deepEqual(verdict, kind === 'sha256' ? digest : [true, false], `${kind} ${a.slice(0, 16)} ${password}`);
+  }
+  // The rows of testdata/declarations.json: what the row shows, a page's first bytes, the encoding they declare.
+  for (const [name, bytes, encoding] of JSON.parse(fs.readFileSync(path.join(here, 'testdata/declarations.json')))) {
+    assert.equal(await tab.evaluate((text) => VetrakDeclared(text), bytes), encoding, name);
   }
 });
