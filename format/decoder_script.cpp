@@ -238,11 +238,13 @@ std::string_view DecoderScript() {
   {
     try
     {
+      // The first use of the storage can take milliseconds: none on a first visit.
+      if (!leaving && performance.getEntriesByType("navigation")[0].type == "navigate") { return null; }
       var entry = window.navigation && navigation.currentEntry ? navigation.currentEntry.key : location.href;
       var key = "VetrakPlace " + entry;
       if (leaving) { sessionStorage.setItem(key, window.scrollX + " " + window.scrollY); return null; }
       var place = sessionStorage.getItem(key);
-      return place && performance.getEntriesByType("navigation")[0].type != "navigate" ? place.split(" ") : null;
+      return place ? place.split(" ") : null;
     }
     catch (e)
     {
