@@ -2,7 +2,9 @@
 # Measures Kelvara in one run: the core's throughput (kelvara_bench), then
 # kelvara-cli against cp on a 10 MiB page and on a folder of 1,000 small
 # pages, and the peak memory on a page of 100 MiB, and prints tables of the
-# latter that can go into the performance notes as they are.
+# latter that can go into the performance notes as they are; then, where
+# node, Chromium and tests/browser's npm packages are there, the decoder of
+# protected pages in headless Chromium (bench/browser_decode.mjs).
 #
 #   scripts/bench.sh [BUILD_DIR]      default: ${BUILD_ROOT:-build}/release
 #
@@ -151,6 +153,14 @@ echo "| Peak resident memory, 100 MiB page | Peak | Of the larger of page and re
 echo "| --- | ---: | ---: | --- | --- |"
 peak_row "kelvara-cli --protect ($((big_bytes >> 20)) MiB to $((protected_bytes >> 20)) MiB)" "$protect_peak" "$big_bytes" "$protected_bytes"
 peak_row "kelvara-cli --restore ($((protected_bytes >> 20)) MiB to $((big_bytes >> 20)) MiB)" "$restore_peak" "$protected_bytes" "$big_bytes"
+echo
+echo
+echo "== the decoder in headless Chromium"
+if command -v node >/dev/null && [[ -x /usr/bin/chromium && -d tests/browser/node_modules/playwright-core ]]; then
+  node bench/browser_decode.mjs "$cli" "$runs"
+else
+  echo "(left out: it needs node, Chromium and tests/browser's npm packages: scripts/install-deps.sh browser)"
+fi
 echo
 cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')
 mem=$(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1024 / 1024 }' /proc/meminfo)

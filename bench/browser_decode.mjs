@@ -1,0 +1,122 @@
+// Times the decoder of protected pages in headless Chromium, on made-up pages
+// of 1 MiB and 4 MiB: from the accepted password to the page's text ready
+// (inflated and decoded), to the author's page written (document.write done:
+// the browser's parse of it, before any layout it does on its own), and to
+// the load event of the written page. Next to them, the plain page served
+// the same way: its parse (first byte to parsed) and its load (start of its
+// navigation to load), which no decoder can beat. Prints a table of medians.
+//
+//   node bench/browser_decode.mjs KELVARA_CLI [RUNS]
+//
+// scripts/bench.sh runs it when node, Chromium and tests/browser's npm
+// packages are there (scripts/install-deps.sh browser).
+import { spawnSync } from 'node:child_process';
+import fs from 'node:fs';
+import http from 'node:http';
+import os from 'node:os';
+import path from 'node:path';
+
+const [cli, runArg] = process.argv.slice(2);
+if (!cli) {
+  console.error('usage: node bench/browser_decode.mjs KELVARA_CLI [RUNS]');
+  process.exit(2);
+}
+const runs = Number(runArg ?? 5);
+const password = 'correct horse battery';
+const mib = 1024 * 1024;
+const { chromium } = await import(new URL('../tests/browser/node_modules/playwright-core/index.mjs', import.meta.url));
+
+// A page of at least `bytes` bytes, in the shape of the other benchmarks'
+// pages (paragraphs, a script every 23 lines, a comment every 31), in UTF-8,
+// whose head script notes when it has loaded.
+function makePage(bytes) {
+  const words = ['meeting', 'garden', 'window', 'river', 'council', 'summer', 'café', 'market', 'station', 'library',
+    'bridge', 'evening', 'harbour', 'école', 'ticket', 'weather', 'history', 'village', 'coffee', 'notice', 'Straße', 'member', 'season', 'concert'];
+  let state = 12345;
+  const next = (bound) => ((state = (state * 1664525 + 1013904223) >>> 0) >>> 8) % bound;
+  const lines = ['<!DOCTYPE html>', '<html lang="en">', '<head>', '<meta charset="utf-8">', '<title>Club news</title>',
+    '<script>addEventListener("load", function () { window.benchLoaded = performance.now(); });</script>', '</head>', '<body>'];
+  let size = lines.join('\r\n').length;
+  for (let n = 1; size < bytes; n++) {
+    let line;
+    if (n % 23 === 0) line = `<script>var visits = ${n};</script>`;
+    else if (n % 31 === 0) line = `<!-- note ${n}: check the dates before publishing -->`;
+    else line = `<p>${Array.from({ length: 8 + next(12) }, () => words[next(words.length)]).join(' ')}.</p>`;
+    lines.push(line);
+    size += Buffer.byteLength(line) + 2;
+  }
+  lines.push('</body>', '</html>', '');
+  return Buffer.from(lines.join('\r\n'));
+}
+
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'kelvara-browser-bench-'));
+const server = http.createServer((request, response) => {
+  fs.readFile(path.join(work, path.basename(new URL(request.url, 'http://x').pathname)), (error, body) => {
+    response.writeHead(error ? 404 : 200, { 'Content-Type': 'text/html' });
+    response.end(error ? '' : body);
+  });
+});
+await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+const base = `http://127.0.0.1:${server.address().port}`;
+const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: ['--no-sandbox', '--disable-gpu'] });
+
+// One visit, in a tab of its own: for the protected page the moments of the
+// answer to the prompt (which the tab's own prompt gives at once, with no
+// dialog), of document.open and of document.close, then for either page
+// the moment of its load and the plain page's parse.
+async function visit(name) {
+  const tab = await browser.newPage();
+  await tab.addInitScript((answer) => {
+    window.prompt = () => { window.benchAccepted = performance.now(); return answer; };
+    const open = Document.prototype.open;
+    const close = Document.prototype.close;
+    Document.prototype.open = function () { window.benchDecoded = performance.now(); return open.call(this); };
+    Document.prototype.close = function () { window.benchWritten = performance.now(); return close.call(this); };
+  }, password);
+  const errors = [];
+  tab.on('pageerror', (error) => errors.push(error.message));
+  await tab.goto(`${base}/${name}`, { waitUntil: 'load' });
+  await tab.waitForFunction(() => window.benchLoaded !== undefined, null, { timeout: 60000 });
+  const [title, ...times] = await tab.evaluate(() => {
+    const navigation = performance.getEntriesByType('navigation')[0];
+    return [document.title, window.benchAccepted, window.benchDecoded, window.benchWritten, window.benchLoaded, navigation.domInteractive - navigation.responseStart];
+  });
+  await tab.close();
+  if (errors.length || title !== 'Club news') throw new Error(`${name}: ${errors.join('; ') || `the page shown is "${title}"`}`);
+  return times;
+}
+
+const median = (values) => values.sort((a, b) => a - b)[values.length >> 1];
+const ms = (value) => `${value.toFixed(1)} ms`;
+const rows = [];
+try {
+  for (const size of [1, 4]) {
+    const plain = makePage(size * mib);
+    fs.writeFileSync(path.join(work, `plain-${size}.htm`), plain);
+    fs.writeFileSync(path.join(work, `page-${size}.htm`), plain);
+    const run = spawnSync(cli, ['--password-stdin', '--protect', path.join(work, `page-${size}.htm`)], { input: `${password}\n` });
+    if (run.status !== 0) throw new Error(`kelvara-cli --protect: ${run.stdout}${run.stderr}`);
+    const decoded = [];
+    const plainVisits = [];
+    for (let i = 0; i < runs; i++) {
+      decoded.push(await visit(`page-${size}.htm`));
+      plainVisits.push(await visit(`plain-${size}.htm`));
+    }
+    const pageMib = plain.length / mib;
+    const from = (at) => median(decoded.map((times) => times[at] - times[0]));
+    const perMib = (value) => `${(value / pageMib).toFixed(1)}`;
+    rows.push([`${pageMib.toFixed(2)} MiB`, `${ms(from(1))} (${perMib(from(1))})`, `${ms(from(2))} (${perMib(from(2))})`, ms(from(3)),
+      `${ms(median(plainVisits.map((times) => times[4])))} (${perMib(median(plainVisits.map((times) => times[4])))})`, ms(median(plainVisits.map((times) => times[3])))]);
+  }
+} finally {
+  await browser.close();
+  server.close();
+  fs.rmSync(work, { recursive: true });
+}
+
+console.log(`Headless Chromium (${runs} runs each, median; in brackets ms per MiB). The protected page from the accepted password:`);
+console.log('text ready (inflated, decoded), written (document.write done, the page parsed), loaded. The plain page: parsed, loaded.');
+console.log();
+console.log('| Page | Text ready | Written | Loaded | Plain page parsed | Plain page loaded |');
+console.log('| ---: | ---: | ---: | ---: | ---: | ---: |');
+for (const row of rows) console.log(`| ${row.join(' | ')} |`);
