@@ -146,9 +146,9 @@ std::string_view DecoderScript() {
     return false;
   }
 
-  // Writes what the page would be restored: the title as its element reads
-  // it (character references and all), and the body. The head's other lines
-  // and the body's attributes are in the page already.
+  // Shows the page as restoring would give it: the title as its element
+  // reads it (character references and all), and the body. The head's other
+  // lines and the body's attributes are in the page already.
   function VetrakShowParts()
   {
     if (VetrakTitle != null)
@@ -165,10 +165,10 @@ std::string_view DecoderScript() {
   }
 
   // The page line holds the page's zlib stream with the key added, in
-  // base64. It starts inflating and returns true where the browser has all
-  // that this takes, which is why this part may use it; a stream that does
-  // not inflate (a wrong key on a page without a check value, a damaged
-  // line) shows the parts instead.
+  // base64. Starts inflating it and returns true where the browser has all
+  // that this takes, so this part alone may use typed arrays and streams. A
+  // stream that does not inflate (a wrong key on a page without a check
+  // value, a damaged line) shows the parts instead.
   function VetrakUnpack(packed, key)
   {
     if (!window.Uint8Array || !window.atob || !window.TextDecoder || !window.DecompressionStream || !window.Response)
