@@ -44,12 +44,6 @@ std::string_view DecoderScript() {
     VetrakWant = check.toUpperCase();
   }
 
-  // The author's whole page; this decoder shows what restoring an older
-  // page gives and passes it by.
-  function VetrakPage(txt)
-  {
-  }
-
   function SetVetrakPwd()
   {
     if (VetrakAsked) { VetrakPwd = null; return; }
