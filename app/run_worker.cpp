@@ -4,6 +4,7 @@
 #include "cipher/page_cipher.h"
 #include "page/run_page.h"
 #include "scan/tag_scanner.h"
+#include "text/windows1252.h"
 
 namespace kelvara {
 namespace {
@@ -34,7 +35,10 @@ WorkerStatus RunWorker(RunContext& run) {
   }();
   dialog.SetControlText(PromptLabel, restoring ? kPromptDecrypt : kPromptEncrypt);
 
-  const PageCipher cipher(run.state.WaitForMatch());
+  const std::string password = run.state.WaitForMatch();
+  const PageCipher cipher(password);
+  // Strong pages take the password as the browser does, in UTF-8.
+  StrongKeys strong(AnsiToUtf8(password));
   dialog.DisableControl(PasswordField);
   dialog.DisableControl(ConfirmField);
   dialog.SetControlText(MatchLabel, kMatchText);
@@ -44,7 +48,7 @@ WorkerStatus RunWorker(RunContext& run) {
   // The user closed the dialog just now: leave the page alone.
   if (!run.state.BeginRewrite()) return WorkerStatus::RunFailed;
   const Outcome outcome = RunPage({selectedFile, restoring ? Mode::Restore : Mode::Protect},
-                                  cipher, run.files, run.random);
+                                  PageKeys(&cipher, &strong), run.files, run.random);
   run.state.EndRewrite();
 
   if (outcome.Refused()) {

@@ -8,7 +8,8 @@ namespace kelvara::cli {
 
 inline constexpr std::string_view kProgramName = "kelvara-cli";
 inline constexpr std::string_view kUsageLine =
-    "usage: kelvara-cli [--protect | --restore] [--password-stdin] [--output DIR] PATH...";
+    "usage: kelvara-cli [--protect | --restore] [--strong [--share]] [--password-stdin] "
+    "[--output DIR] PATH...";
 // What --help prints after the usage line.
 inline constexpr std::string_view kHelpBody =
     "\n"
@@ -23,21 +24,28 @@ inline constexpr std::string_view kHelpBody =
     "                    (at most 4096 bytes) instead of asking on the terminal\n"
     "  --output DIR      write the pages under DIR, as they lie under the folders\n"
     "                    named, and leave the pages themselves and their backups alone\n"
+    "  --strong          protect in the strong form: encrypted (AES-256-GCM), with\n"
+    "                    one or more passwords (one per line on standard input, or\n"
+    "                    asked in turn), opened in the browser over https only\n"
+    "  --share           with --strong, also print for each page a link that opens\n"
+    "                    it without its password\n"
     "  -h, --help        show this help and exit\n"
     "  --version         show the version and exit\n"
     "  --                treat every later argument as a PATH\n"
     "\n"
     "On the terminal the password is asked twice, or once when every page is to be\n"
-    "restored.\n"
+    "restored; with --strong, more passwords are asked until one is left empty.\n"
     "\n"
     "A password in UTF-8 is turned into Windows-1252 bytes, as the desktop program\n"
-    "and the browser see it; any other password is used byte for byte.\n"
+    "and the browser see it; any other password is used byte for byte. The strong\n"
+    "form takes a password as UTF-8, so any character may be in it.\n"
     "\n"
     "Exit status: 0 when every page succeeded; 1 when a page was refused, a path\n"
     "inside a folder could not be reached or no page was found; 2 for a usage\n"
     "error (nothing is changed then).\n";
 inline constexpr std::string_view kPasswordPrompt = "Password: ";
 inline constexpr std::string_view kRepeatPrompt = "Repeat password: ";
+inline constexpr std::string_view kAnotherPrompt = "Another password (Enter when done): ";
 inline constexpr std::string_view kPasswordsDifferRetry = "The passwords differ; try again.";
 inline constexpr std::string_view kTryHelp = "Try 'kelvara-cli --help'.";
 inline constexpr std::string_view kOutputInsideSource =
@@ -62,6 +70,10 @@ inline constexpr std::string_view kUnknownOption = "unknown option";
 inline constexpr std::string_view kDidYouMean = "; did you mean";
 inline constexpr std::string_view kBothModes = "--protect and --restore cannot be used together";
 inline constexpr std::string_view kOutputNeedsFolder = "--output needs a folder";
+inline constexpr std::string_view kShareNeedsStrong = "--share needs --strong";
+inline constexpr std::string_view kEmptyStrongPassword =
+    "an empty password cannot protect a page in the strong form";
+inline constexpr std::string_view kTooManyPasswords = "more passwords than";
 inline constexpr std::string_view kNoPath = "no PATH given";
 inline constexpr std::string_view kNoPasswordOnInput = "no password on standard input";
 // Followed by the longest line's length in bytes.

@@ -10,7 +10,8 @@ namespace kelvara::cli {
 namespace {
 
 constexpr std::string_view kLongOptions[] = {"--protect", "--restore", "--password-stdin",
-                                             "--output",  "--help",    "--version"};
+                                             "--output",  "--strong",  "--share",
+                                             "--help",    "--version"};
 
 // How many single-byte insertions, deletions and substitutions turn `a` into `b`.
 std::size_t EditDistance(std::string_view a, std::string_view b) {
@@ -74,6 +75,10 @@ Outcome ParseOptions(const std::vector<std::string>& args, Options& options) {
       sawRestore = true;
     } else if (arg == "--password-stdin") {
       options.passwordStdin = true;
+    } else if (arg == "--strong") {
+      options.strong = true;
+    } else if (arg == "--share") {
+      options.share = true;
     } else if (arg == "--output") {
       outputNext = true;
     } else if (arg.starts_with("--output=")) {
@@ -96,6 +101,7 @@ Outcome ParseOptions(const std::vector<std::string>& args, Options& options) {
   if (options.help || options.version) return OutcomeCode::Done;
   if (outcome.Refused()) return outcome;
   if (sawProtect && sawRestore) return UsageError(std::string(kBothModes));
+  if (options.share && !options.strong) return UsageError(std::string(kShareNeedsStrong));
   if (outputNext ||
       (options.output.empty() && std::find(args.begin(), args.end(), "--output=") != args.end())) {
     return UsageError(std::string(kOutputNeedsFolder));

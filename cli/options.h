@@ -12,6 +12,10 @@ namespace kelvara::cli {
 struct Options {
   Mode mode = Mode::Auto;
   bool passwordStdin = false;
+  // Protect in the strong form, with every password given; print a link that
+  // opens each page.
+  bool strong = false;
+  bool share = false;
   bool help = false;
   bool version = false;
   // Where the pages are written instead of in place; empty for in place.

@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "format/outcome.h"
 
@@ -23,13 +24,14 @@ inline constexpr std::size_t kMaxPasswordLine = 4096;
 
 enum class LineRead { kLine, kNoInput, kTooLong };
 
-// Reads the first line of a byte stream in blocks: up to and without its LF,
-// and without a CR right before that LF. `read` fills up to `size` bytes of
-// `buffer` and gives how many, 0 at the end of input. No more than the
-// longest line and its CR LF is ever asked for, so an endless stream without
-// a LF ends as kTooLong. Input that ends before a single byte is no line; an
-// empty line is an empty password.
-LineRead ReadFirstLine(const std::function<std::size_t(char* buffer, std::size_t size)>& read,
-                       std::string& line);
+// Reads up to `most` lines of a byte stream, in blocks: each up to and
+// without its LF, and without a CR right before that LF. `read` fills up to
+// `size` bytes of `buffer` and gives how many, 0 at the end of input. Reading
+// stops at the end of input or once `most` lines have ended, and never asks
+// for more than `most` longest lines and their CR LF, so an endless stream
+// without a LF ends as kTooLong. Input that ends before a single byte is no
+// line; an empty line is an empty password.
+LineRead ReadLines(const std::function<std::size_t(char* buffer, std::size_t size)>& read,
+                   std::size_t most, std::vector<std::string>& lines);
 
 }  // namespace kelvara::cli

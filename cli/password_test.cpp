@@ -15,24 +15,27 @@ TEST(PasswordToKey, Table) {
   }
 }
 
-// Standard input handed over three bytes at a time at most, as a pipe may.
-TEST(ReadFirstLine, Table) {
-  for (auto row : TableRows("cli/testdata/first_lines.txt")) {
-    row.resize(2);
+// Standard input handed over three bytes at a time at most, as a pipe may:
+// its first line, as the default form reads it.
+TEST(ReadLines, Table) {
+  for (auto row : TableRows("cli/testdata/password_lines.txt")) {
+    row.resize(std::max<std::size_t>(row.size(), 2));
     for (std::string& text : row) {
       if (const std::size_t at = text.find("X4096"); at != std::string::npos)
         text.replace(at, 5, kMaxPasswordLine, 'x');
     }
     std::string_view input = row[1];
-    std::string line;
-    const LineRead read = ReadFirstLine(
+    std::vector<std::string> lines;
+    const LineRead read = ReadLines(
         [&](char* buffer, std::size_t size) {
           const std::size_t n = input.copy(buffer, std::min<std::size_t>(size, 3));
           input.remove_prefix(n);
           return n;
         },
-        line);
-    const std::string shown[] = {"[" + line + "]", "no input", "too long"};  // by LineRead
+        row.size() > 2 ? std::stoul(row[2]) : 1, lines);
+    std::string got;
+    for (const std::string& line : lines) got += "[" + line + "]";
+    const std::string shown[] = {got, "no input", "too long"};  // by LineRead
     EXPECT_EQ(shown[static_cast<int>(read)], row[0]) << row[1];
   }
 }

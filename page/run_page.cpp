@@ -20,10 +20,18 @@ Outcome Rewrite(const PageRun& run, std::string_view backupSuffix, std::string_v
                      run.path + std::string(otherSuffix), source);
 }
 
-Outcome Protect(const PageRun& run, std::string_view page, const PageCipher& cipher,
+Outcome Protect(const PageRun& run, std::string_view page, const PageKeys& keys,
                 FileSystem& files, RandomSource& random) {
+  if (keys.strong != nullptr && keys.strong->Protects()) {
+    const Outcome written = Rewrite(run, kOriginalSuffix, kProtectedSuffix, files, [&](PageSink& sink) {
+      WriteStrongPage(page, *keys.strong, random, sink);
+      return Outcome(OutcomeCode::Done);
+    });
+    return written.Refused() ? written : OutcomeCode::Protected;
+  }
   // A key that enciphers nothing would send the page out readable by anyone.
-  if (cipher.EnciphersNothing()) return OutcomeCode::EmptyPassword;
+  if (keys.cipher == nullptr || keys.cipher->EnciphersNothing()) return OutcomeCode::EmptyPassword;
+  const PageCipher& cipher = *keys.cipher;
   PageParts parts;
   if (const Outcome extracted = ExtractPage(page, run.path, parts); extracted.Refused()) {
     return extracted;
@@ -36,8 +44,20 @@ Outcome Protect(const PageRun& run, std::string_view page, const PageCipher& cip
   return written.Refused() ? written : OutcomeCode::Protected;
 }
 
-Outcome Restore(const PageRun& run, std::string_view page, const PageCipher& cipher,
+Outcome Restore(const PageRun& run, std::string_view page, const PageKeys& keys,
                 FileSystem& files) {
+  if (IsStrongPage(page)) {
+    std::string stream;
+    const Outcome read = keys.strong == nullptr ? Outcome(OutcomeCode::WrongPassword)
+                                                : ReadStrongPage(page, *keys.strong, stream);
+    if (read.Refused()) return read;
+    const Outcome written = Rewrite(run, kProtectedSuffix, kOriginalSuffix, files, [&](PageSink& sink) {
+      return WriteInflated(stream, sink);
+    });
+    return written.Refused() ? written : OutcomeCode::Restored;
+  }
+  if (keys.cipher == nullptr) return OutcomeCode::WrongPassword;
+  const PageCipher& cipher = *keys.cipher;
   ProtectedReading reading;
   if (const Outcome read = ReadProtectedPage(page, cipher, reading); read.Refused()) return read;
   const Outcome written = Rewrite(run, kProtectedSuffix, kOriginalSuffix, files, [&](PageSink& sink) {
@@ -48,7 +68,7 @@ Outcome Restore(const PageRun& run, std::string_view page, const PageCipher& cip
 
 }  // namespace
 
-Outcome RunPage(const PageRun& run, const PageCipher& cipher, FileSystem& files,
+Outcome RunPage(const PageRun& run, const PageKeys& keys, FileSystem& files,
                 RandomSource& random) {
   try {
     std::unique_ptr<FileLock> lock;
@@ -61,7 +81,7 @@ Outcome RunPage(const PageRun& run, const PageCipher& cipher, FileSystem& files,
     const bool restoring = IsProtected(page);
     if (run.mode == Mode::Protect && restoring) return OutcomeCode::AlreadyProtected;
     if (run.mode == Mode::Restore && !restoring) return OutcomeCode::NotProtected;
-    return restoring ? Restore(run, page, cipher, files) : Protect(run, page, cipher, files, random);
+    return restoring ? Restore(run, page, keys, files) : Protect(run, page, keys, files, random);
   } catch (const std::bad_alloc&) {
     return OutcomeCode::NoMemory;
   }

@@ -4,6 +4,8 @@
 #include <string_view>
 
 #include "cipher/page_cipher.h"
+#include "cipher/sha256.h"
+#include "cipher/strong_keys.h"
 #include "files/atomic_write.h"
 #include "format/outcome.h"
 #include "format/page_parts.h"
@@ -22,5 +24,10 @@ Outcome ExtractPage(std::string_view page, std::string_view fallbackTitle, PageP
 // deflated and enciphered, the title and body lines enciphered, and the seal.
 void WriteProtectedPage(std::string_view page, const PageParts& parts, const PageCipher& cipher,
                         std::string_view salt, PageSink& sink);
+
+// The page in the strong form: nothing of it shows, the page itself is
+// encrypted under a key of its own, which each of the run's keys wraps.
+void WriteStrongPage(std::string_view page, const StrongKeys& keys, RandomSource& random,
+                     PageSink& sink);
 
 }  // namespace kelvara

@@ -181,16 +181,20 @@ Outcome ReadProtectedPage(std::string_view bytes, const PageCipher& cipher,
   return OutcomeCode::Done;
 }
 
+Outcome WriteInflated(std::string_view stream, PageSink& sink) {
+  const bool whole = Inflate(stream, [&sink](std::string_view bytes) {
+    sink.Write(bytes);
+    return true;
+  });
+  return whole ? OutcomeCode::Done : OutcomeCode::PageDamaged;
+}
+
 Outcome WritePlainPage(const ProtectedReading& reading, const PageCipher& cipher, PageSink& sink) {
   if (!reading.pageText.empty()) {
     std::string stream;
     if (!Base64Decode(reading.pageText, stream)) return OutcomeCode::PageDamaged;
     cipher.ApplyKey(stream, -1);
-    const bool whole = Inflate(stream, [&sink](std::string_view bytes) {
-      sink.Write(bytes);
-      return true;
-    });
-    return whole ? OutcomeCode::Done : OutcomeCode::PageDamaged;
+    return WriteInflated(stream, sink);
   }
   std::string& out = sink.Buffer();
   out.append("<html>\r\n<head>\r\n<title>");

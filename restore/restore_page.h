@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "cipher/page_cipher.h"
+#include "cipher/strong_keys.h"
 #include "files/atomic_write.h"
 #include "format/outcome.h"
 
@@ -35,5 +36,17 @@ Outcome ReadProtectedPage(std::string_view bytes, const PageCipher& cipher,
 // page carries it, else the plain page of fixed shape. Damaged when the
 // author's page cannot be deciphered whole.
 Outcome WritePlainPage(const ProtectedReading& reading, const PageCipher& cipher, PageSink& sink);
+
+// True for a page of the strong form, which its own reader reads.
+bool IsStrongPage(std::string_view bytes);
+
+// Reads and decrypts a strong page with the key that `keys` derives for it:
+// `stream` gets the author's page as a zlib stream. Refuses a page that is
+// not whole or was changed ("damaged"), and a password that opens no slot.
+Outcome ReadStrongPage(std::string_view bytes, StrongKeys& keys, std::string& stream);
+
+// Writes the author's page from its zlib stream; damaged when the stream
+// does not inflate whole.
+Outcome WriteInflated(std::string_view stream, PageSink& sink);
 
 }  // namespace kelvara

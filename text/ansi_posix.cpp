@@ -1,6 +1,7 @@
 #include <array>
 
 #include "text/text.h"
+#include "text/windows1252.h"
 
 namespace kelvara {
 namespace {
@@ -29,6 +30,10 @@ constexpr std::array<unsigned char, 256> kLowerTable = MakeLowerTable();
 void LowerAnsiInPlace(char* data, std::size_t size) {
   for (std::size_t i = 0; i < size; ++i)
     data[i] = static_cast<char>(kLowerTable[static_cast<unsigned char>(data[i])]);
+}
+
+std::string AnsiToUtf8(std::string_view text) {
+  return AsUtf8(text);
 }
 
 }  // namespace kelvara

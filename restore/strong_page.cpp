@@ -1,0 +1,123 @@
+#include <charconv>
+#include <vector>
+
+#include "cipher/sha256.h"
+#include "cipher/strong_crypto.h"
+#include "format/base64.h"
+#include "format/strong_format.h"
+#include "restore/restore_page.h"
+#include "text/line_reader.h"
+#include "text/text.h"
+
+namespace kelvara {
+namespace {
+
+namespace format = strong_format;
+
+// More would keep a run busy for minutes on a page made to do so.
+constexpr std::uint32_t kMostIterations = 100000000;
+
+// The texts of a data line, trimmed: its lead-in, one or two texts in
+// quotes (the second may be a number) and its tail.
+bool DataTexts(std::string_view line, std::string_view call, bool numbered,
+               std::vector<std::string_view>& texts) {
+  texts.clear();
+  if (!line.starts_with(call)) return false;
+  line.remove_prefix(call.size());
+  const std::string_view between = numbered ? format::kNumberBetween : format::kBetween;
+  const std::string_view end = numbered ? format::kNumberEnd : format::kCallEnd;
+  const std::size_t split = line.find(between);
+  if (split != kNone) {
+    texts.push_back(line.substr(0, split));
+    line.remove_prefix(split + between.size());
+  }
+  if (!line.ends_with(end)) return false;
+  texts.push_back(line.substr(0, line.size() - end.size()));
+  return true;
+}
+
+struct Slot {
+  std::string nonce;
+  std::string wrapped;
+};
+
+}  // namespace
+
+bool IsStrongPage(std::string_view bytes) {
+  return bytes.starts_with(format::kOpening);
+}
+
+Outcome ReadStrongPage(std::string_view bytes, StrongKeys& keys, std::string& stream) {
+  stream.clear();
+  const Outcome damaged = OutcomeCode::PageDamaged;
+  LineReader lines(bytes);
+  std::string_view line;
+  std::vector<std::string_view> texts;
+  // The data lines follow each other in this order; nothing else counts.
+  do {
+    if (!lines.Next(line)) return damaged;
+    line = TrimSpaces(line);
+  } while (!DataTexts(line, format::kStrongCall, true, texts));
+  Sha256 seal;
+  const auto sealed = [&seal](std::string_view text) {
+    seal.Update(text);
+    seal.Update("\n");
+  };
+  std::string salt;
+  std::uint32_t iterations = 0;
+  if (texts.size() != 2 || !Base64Decode(texts[0], salt) ||
+      std::from_chars(texts[1].data(), texts[1].data() + texts[1].size(), iterations).ptr !=
+          texts[1].data() + texts[1].size() ||
+      iterations == 0 || iterations > kMostIterations) {
+    return damaged;
+  }
+  sealed(texts[0]);
+  sealed(texts[1]);
+
+  std::vector<Slot> slots;
+  std::string nonce;
+  std::string data;
+  for (;;) {
+    if (!lines.Next(line)) return damaged;
+    line = TrimSpaces(line);
+    const bool slot = DataTexts(line, format::kSlotCall, false, texts);
+    if (!slot && !DataTexts(line, format::kPayloadCall, false, texts)) return damaged;
+    if (texts.size() != 2) return damaged;
+    sealed(texts[0]);
+    sealed(texts[1]);
+    if (!slot) {
+      if (!Base64Decode(texts[0], nonce) || !Base64Decode(texts[1], data)) return damaged;
+      break;
+    }
+    Slot& added = slots.emplace_back();
+    if (!Base64Decode(texts[0], added.nonce) || !Base64Decode(texts[1], added.wrapped)) {
+      return damaged;
+    }
+  }
+  std::string sealFound;
+  if (!lines.Next(line) || !DataTexts(TrimSpaces(line), format::kSealCall, false, texts) ||
+      texts.size() != 1 || !ReadHex(texts[0], sealFound) || sealFound != seal.Finish()) {
+    return damaged;
+  }
+  const auto nonceFits = [](const std::string& text) { return text.size() == kAesGcmNonceSize; };
+  if (salt.size() != format::kSaltSize || !nonceFits(nonce) || slots.empty()) return damaged;
+  for (const Slot& each : slots) {
+    if (!nonceFits(each.nonce)) return damaged;
+  }
+
+  // The password opens the page when its key opens any slot; a page that a
+  // slot opens and whose payload does not was changed.
+  const std::string& key = keys.KeyFor(salt, iterations);
+  std::string contentKey;
+  for (const Slot& each : slots) {
+    if (OpenAesGcm(key, each.nonce, format::kSlotData, each.wrapped, contentKey) &&
+        contentKey.size() == kAesGcmKeySize) {
+      return OpenAesGcm(contentKey, nonce, format::kPayloadData, data, stream)
+                 ? OutcomeCode::Done
+                 : damaged;
+    }
+  }
+  return OutcomeCode::WrongPassword;
+}
+
+}  // namespace kelvara
