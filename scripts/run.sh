@@ -72,7 +72,7 @@ kelvara() { # protect or restore
     echo
     echo "kelvara-cli refused the page and left it as it was; the reason is on the line above."
     if [[ $1 == restore ]]; then echo "(make run restores with the demo password, $password.)"; fi
-    exit 0
+    exit 1
   fi
   return "$status"
 }
@@ -95,15 +95,15 @@ for step in "${steps[@]}"; do
 done
 
 if [[ ${steps[0]} == protect ]]; then
-  # What protection keeps is the title, the head, the body's attributes and
-  # its lines less scripts and comments; the restored page has a fixed plain
-  # shape with CR LF line ends. The difference shows what that means here.
+  # Restoring gives the author's page back byte for byte.
   echo
-  echo "-- the page before and after, line ends, blank lines and indentation aside:"
-  plain_lines() { tr -d '\r' <"$1" | grep -v '^[[:space:]]*$'; }
-  diff -u -w --label before.htm --label restore.htm \
-    <(plain_lines "$scratch/before.htm") <(plain_lines "$scratch/restore.htm") |
-    head -n 40 | sed 's/^/   /' || true
+  if cmp -s "$scratch/before.htm" "$scratch/restore.htm"; then
+    echo "-- the restored page is the page as it was, byte for byte."
+  else
+    echo "-- the restored page differs from the page as it was:"
+    diff -u --label before.htm --label restore.htm "$scratch/before.htm" "$scratch/restore.htm" |
+      head -n 40 | sed 's/^/   /' || true
+  fi
 fi
 echo
 echo "Files in $scratch:"
