@@ -1,9 +1,16 @@
-// Several kelvara-cli runs on one large page at once, some killed on the way,
-// while a reader polls the page as a web server would: the page is always a
-// whole old or new page, and what each run says it did, it did.
+// kelvara-cli as other programs and people treat it: several runs on one
+// page at once, some killed on the way, while a reader polls the page as a
+// web server would; and runs over a folder ended by a signal at any moment.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <regex>
 #include <thread>
@@ -12,26 +19,34 @@
 #include "restore/restore_page.h"
 #include "testing/scratch_folder.h"
 
+extern char** environ;
+
 namespace kelvara {
 namespace {
 
 class RaceTest : public ScratchFolder {};
 
+// The page is always a whole old or new page, and what each run says it
+// did, it did: one run at most did the work, the others found it done or
+// the page busy.
 TEST_F(RaceTest, APageIsAlwaysWholeAndEveryOutcomeIsTrue) {
   std::string plain = "<html><head><title>Big</title></head><body>\r\n";
-  while (plain.size() < (8 << 20)) plain += "<p>Line " + std::to_string(plain.size()) + "</p>\r\n";
+  while (plain.size() < (1 << 20)) plain += "<p>Line " + std::to_string(plain.size()) + "</p>\r\n";
   plain += "</body></html>";
   Put("pw", "pw\n");
   const std::string cli = "cd " + folder.string() + " && exec ";
   const std::string page = " " KELVARA_CLI_PATH " --password-stdin page.htm <pw ";
-  for (int round = 0; round < 8; ++round) {
-    SCOPED_TRACE(round);
-    // Even rounds protect the plain page, odd rounds restore a protected one;
-    // every third round the last run is killed some milliseconds in.
-    const bool protecting = round % 2 == 0, killOne = round % 3 == 0;
-    const int runs = 2 + round % 2 + (round / 4) % 2;
+  struct Round {
+    bool protecting;
+    int runs;
+    const char* killLastAfter;  // seconds, or none
+  };
+  for (const Round& round : {Round{true, 2, nullptr}, Round{false, 3, "0.002"},
+                             Round{true, 3, "0.005"}, Round{false, 2, nullptr}}) {
+    SCOPED_TRACE(std::string(round.protecting ? "protect " : "restore ") +
+                 std::to_string(round.runs));
     Put("page.htm", plain);
-    if (!protecting) ::pclose(::popen((cli + page + "--protect").c_str(), "r"));
+    if (!round.protecting) ::pclose(::popen((cli + page + "--protect").c_str(), "r"));
     const std::string before = Get("page.htm");
     std::atomic<bool> racing = true;
     std::atomic<int> torn = 0;
@@ -42,17 +57,16 @@ TEST_F(RaceTest, APageIsAlwaysWholeAndEveryOutcomeIsTrue) {
                 !(now.starts_with("<html>") && now.ends_with("</html>\r\n"));
       }
     });
+    const bool killOne = round.killLastAfter != nullptr;
     std::vector<FILE*> started;
-    for (int run = 0; run < runs; ++run) {
+    for (int run = 0; run < round.runs; ++run) {
       const std::string kill =
-          killOne && run + 1 == runs ? "timeout -s KILL 0.0" + std::to_string(round + 1) : "";
+          killOne && run + 1 == round.runs ? "timeout -s KILL " + std::string(round.killLastAfter) : "";
       started.push_back(
-          ::popen((cli + kill + page + (protecting ? "--protect" : "--restore")).c_str(), "r"));
+          ::popen((cli + kill + page + (round.protecting ? "--protect" : "--restore")).c_str(), "r"));
     }
-    // Each run did the work, found it done or the page busy; one did it at
-    // most, and a page changed is one that a run made whole.
-    const std::regex outcome(protecting ? "protected by Kelvara|busy"
-                                        : "normal|not protected|busy");
+    const std::regex outcome(round.protecting ? "protected by Kelvara|busy"
+                                              : "normal|not protected|busy");
     int done = 0;
     for (std::size_t run = 0; run < started.size(); ++run) {
       std::string said(256, '\0');
@@ -60,19 +74,75 @@ TEST_F(RaceTest, APageIsAlwaysWholeAndEveryOutcomeIsTrue) {
       ::pclose(started[run]);
       EXPECT_TRUE(std::regex_search(said, outcome) || (killOne && run + 1 == started.size()))
           << said;
-      done += said.ends_with(protecting ? "now protected by Kelvara\n" : "(no protection)\n");
+      done += said.ends_with(round.protecting ? "now protected by Kelvara\n" : "(no protection)\n");
     }
     racing = false;
     reader.join();
     EXPECT_EQ(torn, 0);
     const std::string after = Get("page.htm");
     ProtectedReading reading;
-    const bool made = protecting ? !ReadProtectedPage(after, PageCipher("pw"), reading).Refused()
-                                 : after == plain;
+    const bool made = round.protecting ? !ReadProtectedPage(after, PageCipher("pw"), reading).Refused()
+                                       : after == plain;
     EXPECT_TRUE(done == 1 ? made : done == 0 && (after == before || (made && killOne)));
-    // A run killed on the way may leave its temporary file; no other run does.
+    // A run killed outright may leave its temporary file; no other run does.
     EXPECT_TRUE(killOne || Temporaries() == 0);
   }
+}
+
+// A folder run that SIGINT, SIGTERM or SIGHUP ends at any moment finishes
+// the page in hand and ends as the signal would: no temporary file is left,
+// and each page is the plain page, or protected with the plain page as its
+// backup. The moments are fixed, so that a failing one fails again.
+TEST_F(RaceTest, ASignalAtAnyMomentLeavesNoTemporaryFile) {
+  const std::string plain =
+      "<html><head><title>T</title></head><body>\r\n" + std::string(64 << 10, 'x') + "\r\n</body></html>";
+  Put("pw", "pw\n");
+  int signalled = 0;
+  int moment = 0;
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const int microseconds : {2000, 7000, 15000, 32000}) {
+      SCOPED_TRACE(std::to_string(signal) + " after " + std::to_string(microseconds) + " us");
+      const std::filesystem::path site = folder / ("site" + std::to_string(moment++));
+      std::filesystem::create_directories(site);
+      for (int page = 0; page < 16; ++page) {
+        Put((site.filename() / ("p" + std::to_string(page) + ".htm")).string(), plain);
+      }
+      posix_spawn_file_actions_t actions;
+      posix_spawn_file_actions_init(&actions);
+      posix_spawn_file_actions_addopen(&actions, 0, PathOf("pw").c_str(), O_RDONLY, 0);
+      posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+      posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+      const std::string path = site.string();
+      char* const argv[] = {const_cast<char*>(KELVARA_CLI_PATH), const_cast<char*>("--password-stdin"),
+                            const_cast<char*>(path.c_str()), nullptr};
+      pid_t child = 0;
+      ASSERT_EQ(posix_spawn(&child, KELVARA_CLI_PATH, &actions, nullptr, argv, environ), 0);
+      posix_spawn_file_actions_destroy(&actions);
+      std::this_thread::sleep_for(std::chrono::microseconds(microseconds));
+      ::kill(child, signal);
+      int status = 0;
+      ::waitpid(child, &status, 0);
+      // Ended by the signal itself, or done before it came.
+      EXPECT_TRUE((WIFSIGNALED(status) && WTERMSIG(status) == signal) ||
+                  (WIFEXITED(status) && WEXITSTATUS(status) == 0));
+      signalled += WIFSIGNALED(status);
+      for (const auto& entry : std::filesystem::directory_iterator(site)) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_FALSE(name.starts_with(".kelvara-")) << name;
+        const std::string bytes = Get((site.filename() / name).string());
+        if (name.ends_with(".htm")) {
+          const bool kept = std::filesystem::exists(entry.path().string() + ".original");
+          EXPECT_TRUE(kept ? bytes.starts_with("<html>\r\n<head>\r\n<title>Kelvara")
+                           : bytes == plain)
+              << name;
+        } else {
+          EXPECT_EQ(bytes, plain) << name;
+        }
+      }
+    }
+  }
+  // Most moments fall inside the run: the signals were tried, not missed.
+  EXPECT_GT(signalled, 8);
 }
 
 }  // namespace
