@@ -14,6 +14,7 @@
 #include "cipher/page_cipher.h"
 #include "protect/protect_page.h"
 #include "restore/restore_page.h"
+#include "format/deflate.h"
 #include "page/run_page.h"
 #include "scan/tag_scanner.h"
 #include "testing/memory_file_system.h"
@@ -162,7 +163,7 @@ void BM_ProtectPageInMemory(benchmark::State& state) {
     }
     DiscardedFile file;
     PageSink sink(&file);
-    WriteProtectedPage(page, parts, cipher, TestRandom().Bytes(16), sink);
+    WriteProtectedPage(Deflate(page), parts, cipher, TestRandom().Bytes(16), sink);
     sink.Flush();
   }
   SetBytes(state, page.size());

@@ -1,8 +1,10 @@
 #include "page/run_page.h"
 
+#include <future>
 #include <new>
 
 #include "files/atomic_write.h"
+#include "format/deflate.h"
 #include "format/protected_format.h"
 #include "protect/protect_page.h"
 #include "restore/restore_page.h"
@@ -32,13 +34,17 @@ Outcome Protect(const PageRun& run, std::string_view page, const PageKeys& keys,
   // A key that enciphers nothing would send the page out readable by anyone.
   if (keys.cipher == nullptr || keys.cipher->EnciphersNothing()) return OutcomeCode::EmptyPassword;
   const PageCipher& cipher = *keys.cipher;
+  // Deflating the whole page takes about as long as all the rest together:
+  // it goes on beside the extraction.
+  std::future<std::string> deflated =
+      std::async(std::launch::async | std::launch::deferred, [page] { return Deflate(page); });
   PageParts parts;
   if (const Outcome extracted = ExtractPage(page, run.path, parts); extracted.Refused()) {
     return extracted;
   }
   const std::string salt = random.Bytes(protected_format::kSaltSize);
   const Outcome written = Rewrite(run, kOriginalSuffix, kProtectedSuffix, files, [&](PageSink& sink) {
-    WriteProtectedPage(page, parts, cipher, salt, sink);
+    WriteProtectedPage(deflated.get(), parts, cipher, salt, sink);
     return Outcome(OutcomeCode::Done);
   });
   return written.Refused() ? written : OutcomeCode::Protected;

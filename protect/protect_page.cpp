@@ -6,7 +6,6 @@
 #include "cipher/sha256.h"
 #include "format/base64.h"
 #include "format/decoder_script.h"
-#include "format/deflate.h"
 #include "format/protected_format.h"
 #include "scan/tag_scanner.h"
 #include "text/line_reader.h"
@@ -123,8 +122,7 @@ void RemoveElements(std::string& text, std::string_view open, std::string_view c
 
 // The whole page, deflated, enciphered and in base64, written as its line
 // and added to the seal.
-void WritePageLine(std::string_view page, const PageCipher& cipher, Sha256& seal, PageSink& sink) {
-  std::string stream = Deflate(page);
+void WritePageLine(std::string stream, const PageCipher& cipher, Sha256& seal, PageSink& sink) {
   cipher.ApplyKey(stream, +1);
   std::string& out = sink.Buffer();
   out.append(format::kIndent).append(format::kPageCall);
@@ -158,7 +156,7 @@ Outcome ExtractPage(std::string_view page, std::string_view fallbackTitle, PageP
   return OutcomeCode::Done;
 }
 
-void WriteProtectedPage(std::string_view page, const PageParts& parts, const PageCipher& cipher,
+void WriteProtectedPage(std::string deflated, const PageParts& parts, const PageCipher& cipher,
                         std::string_view salt, PageSink& sink) {
   std::string& out = sink.Buffer();
   const std::string_view script = DecoderScript();
@@ -175,7 +173,7 @@ void WriteProtectedPage(std::string_view page, const PageParts& parts, const Pag
   out.append(format::kCheckBetween).append(checkHex);
   out.append(format::kCallEnd).append(kCrLf);
   seal.Update(saltHex + "\n" + checkHex + "\n");
-  WritePageLine(page, cipher, seal, sink);
+  WritePageLine(std::move(deflated), cipher, seal, sink);
   AppendLine(out, "    SetVetrakPwd();");
   AppendCallLine(out, format::kTitleCall, parts.titleText, cipher, seal);
 

@@ -19,10 +19,11 @@ inline constexpr std::string_view kOriginalSuffix = ".original";
 // without a title element is titled `fallbackTitle`, its path.
 Outcome ExtractPage(std::string_view page, std::string_view fallbackTitle, PageParts& parts);
 
-// The protected page of `page`, byte for byte, as `parts` took it apart: the
+// The protected page, byte for byte, as `parts` took the page apart: the
 // decoder script, the check value made with `salt` (16 bytes), the whole page
-// deflated and enciphered, the title and body lines enciphered, and the seal.
-void WriteProtectedPage(std::string_view page, const PageParts& parts, const PageCipher& cipher,
+// (`deflated`, its zlib stream, which this enciphers in place), the title and
+// body lines enciphered, and the seal.
+void WriteProtectedPage(std::string deflated, const PageParts& parts, const PageCipher& cipher,
                         std::string_view salt, PageSink& sink);
 
 // The page in the strong form: nothing of it shows, the page itself is
