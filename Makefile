@@ -29,7 +29,7 @@ build:
 	@scripts/build.sh native
 
 bench:
-	@scripts/install-deps.sh core
+	@scripts/install-deps.sh core browser docs
 	@scripts/build.sh release kelvara_bench kelvara_bench_pages kelvara-cli
 	@scripts/bench.sh "$(BUILD_ROOT)/release"
 

@@ -6,7 +6,8 @@
 #
 # Groups: core (native build, unit tests, benchmarks), windows (cross build and
 # Wine), gui (virtual display and window driving), browser (Chromium and
-# playwright-core), fuzz (clang's libFuzzer), dist (zip).
+# playwright-core), fuzz (clang's libFuzzer), dist (zip), docs (real
+# documentation pages, which make bench protects to measure their size).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -17,6 +18,7 @@ declare -A packages=(
   [browser]="chromium"
   [fuzz]="clang libclang-rt-14-dev llvm"
   [dist]="zip"
+  [docs]="nodejs-doc python3-doc"
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
