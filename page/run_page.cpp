@@ -65,9 +65,16 @@ Outcome Restore(const PageRun& run, std::string_view page, const PageKeys& keys,
   if (keys.cipher == nullptr) return OutcomeCode::WrongPassword;
   const PageCipher& cipher = *keys.cipher;
   ProtectedReading reading;
-  if (const Outcome read = ReadProtectedPage(page, cipher, reading); read.Refused()) return read;
+  if (const Outcome read = ParseProtectedPage(page, cipher, reading); read.Refused()) {
+    return read == OutcomeCode::WrongPassword && !SealHolds(reading) ? OutcomeCode::PageDamaged : read;
+  }
+  // The seal hashes most of the page: it is checked while the page is
+  // written, and a page whose seal does not hold never takes its place.
+  std::future<bool> sealHolds = std::async(std::launch::async | std::launch::deferred,
+                                           [&reading] { return SealHolds(reading); });
   const Outcome written = Rewrite(run, kProtectedSuffix, kOriginalSuffix, files, [&](PageSink& sink) {
-    return WritePlainPage(reading, cipher, sink);
+    const Outcome plain = WritePlainPage(reading, cipher, sink);
+    return sealHolds.get() ? plain : OutcomeCode::PageDamaged;
   });
   return written.Refused() ? written : OutcomeCode::Restored;
 }

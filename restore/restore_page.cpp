@@ -1,6 +1,5 @@
 #include "restore/restore_page.h"
 
-#include <optional>
 
 #include "cipher/sha256.h"
 #include "format/base64.h"
@@ -81,8 +80,8 @@ bool Between(std::string_view line, std::string_view start, std::string_view end
 
 }  // namespace
 
-Outcome ReadProtectedPage(std::string_view bytes, const PageCipher& cipher,
-                          ProtectedReading& reading) {
+Outcome ParseProtectedPage(std::string_view bytes, const PageCipher& cipher,
+                           ProtectedReading& reading) {
   reading = ProtectedReading{};
   LineReader lines(bytes);
   std::string_view line;
@@ -97,37 +96,30 @@ Outcome ReadProtectedPage(std::string_view bytes, const PageCipher& cipher,
 
   // A page written before the check value existed has no check line; it is
   // then guarded by what the right password can never give.
-  std::optional<Sha256> seal;
-  const auto sealText = [&](std::string_view text) {
-    if (!seal) return;
-    seal->Update(text);
-    seal->Update("\n");
-  };
+  bool checked = false;
   bool passwordMatches = true;
   bool pageLine = false;
   do {
     if (!nextTrimmed()) return damaged;
-    if (!seal && line.starts_with(format::kCheckCall)) {
+    if (!checked && line.starts_with(format::kCheckCall)) {
       std::string salt;
       std::string check;
       if (!ReadCheckLine(line, salt, check)) return damaged;
-      seal.emplace();
-      sealText(line.substr(format::kCheckCall.size(), kSaltHex));
-      sealText(line.substr(kCheckHexAt, kCheckHex));
+      checked = true;
+      reading.checkSalt = line.substr(format::kCheckCall.size(), kSaltHex);
+      reading.checkDigest = line.substr(kCheckHexAt, kCheckHex);
       passwordMatches = cipher.CheckValue(salt) == check;
     } else if (line.starts_with(format::kPageCall)) {
       // Only once, and only where a check value guards it.
-      if (!seal || pageLine ||
+      if (!checked || pageLine ||
           !Between(line, format::kPageCall, format::kCallEnd, reading.pageText) ||
           reading.pageText.empty()) {
         return damaged;
       }
       pageLine = true;
-      sealText(reading.pageText);
     }
   } while (line.find(format::kTitleCall) == kNone);
   reading.titleHex = CallHex(line);
-  sealText(reading.titleHex);
 
   // The body lines are only looked through here; they are deciphered as
   // they are written, or on an older page once more to see whether the
@@ -140,8 +132,7 @@ Outcome ReadProtectedPage(std::string_view bytes, const PageCipher& cipher,
     if (bodyStart == nullptr) bodyStart = line.data();
     const std::string_view trimmed = TrimSpaces(line);
     if (trimmed == format::kMainEnd) break;
-    sealText(CallHex(trimmed));
-    if (!seal && !impossibleLine) {
+    if (!checked && !impossibleLine) {
       bodyLine.clear();
       cipher.DecodeHex(bodyLine, CallHex(trimmed));
       impossibleLine = CannotBeBodyLine(bodyLine);
@@ -149,11 +140,10 @@ Outcome ReadProtectedPage(std::string_view bytes, const PageCipher& cipher,
   }
   reading.bodyLines = std::string_view(bodyStart, static_cast<std::size_t>(line.data() - bodyStart));
 
-  std::string sealFound;
   do {
     if (!nextTrimmed()) return damaged;
     std::string_view hex;
-    if (Between(line, format::kSealStart, format::kSealEnd, hex) && !ReadHex(hex, sealFound)) {
+    if (Between(line, format::kSealStart, format::kSealEnd, hex) && !ReadHex(hex, reading.seal)) {
       return damaged;
     }
   } while (line.find(format::kScriptEnd) == kNone);
@@ -171,14 +161,40 @@ Outcome ReadProtectedPage(std::string_view bytes, const PageCipher& cipher,
   // text then spans the body line and the lines after it.
   std::string rest(line.substr(format::kBodyStart.size()));
   while (lines.Next(line)) rest.append(kCrLf).append(line);
-  if (!BodyAttributes(rest, seal.has_value(), reading.bodyAttributes)) return damaged;
+  if (!BodyAttributes(rest, checked, reading.bodyAttributes)) return damaged;
 
+  // A seal without its check line is a page that lost that line; a checked
+  // page without one lost its seal.
+  if (checked == reading.seal.empty()) return damaged;
+  if (!passwordMatches || (!checked && impossibleLine)) return OutcomeCode::WrongPassword;
+  return OutcomeCode::Done;
+}
+
+bool SealHolds(const ProtectedReading& reading) {
+  if (reading.checkSalt.empty()) return true;
+  Sha256 seal;
+  const auto sealed = [&seal](std::string_view text) {
+    seal.Update(text);
+    seal.Update("\n");
+  };
+  sealed(reading.checkSalt);
+  sealed(reading.checkDigest);
+  if (!reading.pageText.empty()) sealed(reading.pageText);
+  sealed(reading.titleHex);
+  LineReader lines(reading.bodyLines);
+  for (std::string_view line; lines.Next(line);) sealed(CallHex(TrimSpaces(line)));
+  return seal.Finish() == reading.seal;
+}
+
+Outcome ReadProtectedPage(std::string_view bytes, const PageCipher& cipher,
+                          ProtectedReading& reading) {
+  const Outcome read = ParseProtectedPage(bytes, cipher, reading);
   // A changed page is said to be damaged whatever the password: it must not
   // pass for a wrong password, which would send the user after another one.
-  // A seal without its check line is a page that lost that line.
-  if (seal ? sealFound != seal->Finish() : !sealFound.empty()) return damaged;
-  if (!passwordMatches || (!seal && impossibleLine)) return OutcomeCode::WrongPassword;
-  return OutcomeCode::Done;
+  if ((read == OutcomeCode::Done || read == OutcomeCode::WrongPassword) && !SealHolds(reading)) {
+    return OutcomeCode::PageDamaged;
+  }
+  return read;
 }
 
 Outcome WriteInflated(std::string_view stream, PageSink& sink) {

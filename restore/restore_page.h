@@ -16,6 +16,12 @@ inline constexpr std::string_view kProtectedSuffix = ".protected";
 // Where the parts of a protected page lie in its bytes, once they are read
 // and known to be whole. The views point into those bytes.
 struct ProtectedReading {
+  // The check line's salt and value, in hex; empty on a page made before
+  // the check value existed.
+  std::string_view checkSalt;
+  std::string_view checkDigest;
+  // The seal the page holds (the SHA-256 of its enciphered lines' texts).
+  std::string seal;
   // The whole-page line's text: the author's page. Empty on pages made
   // before it existed, which restore to the plain page of fixed shape.
   std::string_view pageText;
@@ -26,11 +32,19 @@ struct ProtectedReading {
   std::string bodyAttributes;
 };
 
-// Reads a protected page. Refuses a page that is not whole ("damaged"), and
-// one whose check value or, on older pages, body lines show that the password
-// cannot have enciphered it.
+// Reads a protected page. Refuses a page that is not whole or was changed
+// ("damaged"), and one whose check value or, on older pages, body lines show
+// that the password cannot have enciphered it.
 Outcome ReadProtectedPage(std::string_view bytes, const PageCipher& cipher,
                           ProtectedReading& reading);
+
+// The same in two steps, so that the seal, which hashes most of the page,
+// can be checked while the page is being written: every check but the
+// seal's, and then the seal's. A page whose seal does not hold is damaged,
+// whatever the first step said.
+Outcome ParseProtectedPage(std::string_view bytes, const PageCipher& cipher,
+                           ProtectedReading& reading);
+bool SealHolds(const ProtectedReading& reading);
 
 // What restoring writes: the author's page byte for byte where the protected
 // page carries it, else the plain page of fixed shape. Damaged when the
