@@ -16,6 +16,8 @@ run:
 
 test:
 	@scripts/install-deps.sh $(TEST_DEPS)
+	@echo "== checking the format"
+	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 	@for preset in $(PRESETS); do \
 	  scripts/build.sh --require-test-tools $$preset || exit 1; \
 	  echo "== testing $$preset"; \

@@ -4,7 +4,6 @@
 
 #include <thread>
 
-
 namespace kelvara {
 namespace {
 

@@ -20,7 +20,8 @@ void ShowOutcome(MainDialog& dialog, std::string_view text, Colour colour) {
 WorkerStatus RunWorker(RunContext& run) {
   MainDialog& dialog = run.dialog;
   std::string candidate = CandidateFile(run.commandLineTail);
-  const std::string selectedFile = NamesPage(candidate) ? std::move(candidate) : dialog.ChooseFile();
+  const std::string selectedFile =
+      NamesPage(candidate) ? std::move(candidate) : dialog.ChooseFile();
   if (selectedFile.empty()) {
     dialog.DisableControl(PasswordField);
     dialog.DisableControl(ConfirmField);

@@ -7,9 +7,9 @@
 #include "cipher/page_cipher.h"
 #include "page/run_page.h"
 #include "protect/protect_page.h"
+#include "testing/fixed_random.h"
 #include "testing/memory_file_system.h"
 #include "testing/outcome_text.h"
-#include "testing/fixed_random.h"
 
 namespace kelvara::bench {
 namespace {

@@ -12,15 +12,15 @@
 
 #include "bench/bench_pages.h"
 #include "cipher/page_cipher.h"
-#include "protect/protect_page.h"
-#include "restore/restore_page.h"
+#include "files/real_file_system.h"
 #include "format/deflate.h"
 #include "page/run_page.h"
+#include "protect/protect_page.h"
+#include "restore/restore_page.h"
 #include "scan/tag_scanner.h"
-#include "testing/memory_file_system.h"
-#include "files/real_file_system.h"
-#include "testing/outcome_text.h"
 #include "testing/fixed_random.h"
+#include "testing/memory_file_system.h"
+#include "testing/outcome_text.h"
 
 namespace kelvara::bench {
 namespace {

@@ -57,8 +57,7 @@ TEST(StrongCrypto, PublishedAnswersAndRefusals) {
       const std::string key = Bytes(line);
       EXPECT_EQ(Hex(DeriveKey(password, salt, iterations, key.size())), Hex(key));
       // A shorter key is the start of the longer one; by default, an AES key's worth.
-      EXPECT_EQ(Hex(DeriveKey(password, salt, iterations)),
-                Hex(key.substr(0, kAesGcmKeySize)));
+      EXPECT_EQ(Hex(DeriveKey(password, salt, iterations)), Hex(key.substr(0, kAesGcmKeySize)));
       EXPECT_THROW(DeriveKey(password, salt, 0), std::invalid_argument);
       EXPECT_THROW(DeriveKey(password, salt, iterations, 0), std::invalid_argument);
       continue;

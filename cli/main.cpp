@@ -1,10 +1,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/run_cli.h"
+#include "cipher/sha256.h"
 #include "cli/console.h"
 #include "cli/file_tree.h"
-#include "cipher/sha256.h"
+#include "cli/run_cli.h"
 #include "files/real_file_system.h"
 
 int main(int argc, char** argv) {

@@ -110,7 +110,9 @@ Outcome ParseOptions(const std::vector<std::string>& args, Options& options) {
   return OutcomeCode::Done;
 }
 
-std::string HelpText() { return std::string(kUsageLine).append("\n").append(kHelpBody); }
+std::string HelpText() {
+  return std::string(kUsageLine).append("\n").append(kHelpBody);
+}
 
 std::string Printable(std::string_view text) {
   std::string printed;
@@ -126,8 +128,10 @@ std::string Printable(std::string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const unsigned char byte = byteAt(i);
     // How long the UTF-8 character that starts here is, 0 when none does.
-    std::size_t length = byte >= 0xC2 && byte <= 0xDF ? 2 : byte >= 0xE0 && byte <= 0xEF ? 3
-                       : byte >= 0xF0 && byte <= 0xF4 ? 4 : 0;
+    std::size_t length = byte >= 0xC2 && byte <= 0xDF   ? 2
+                         : byte >= 0xE0 && byte <= 0xEF ? 3
+                         : byte >= 0xF0 && byte <= 0xF4 ? 4
+                                                        : 0;
     for (std::size_t k = 1; k < length; ++k) {
       if ((byteAt(i + k) & 0xC0) != 0x80) length = 0;
     }

@@ -16,7 +16,10 @@ void ProgressCounter::Show(std::size_t done) {
   if (!shown_) return;
   std::string line = "\r";
   line.append(kProgramName).append(": ");
-  line.append(std::to_string(done)).append("/").append(std::to_string(total_)).append(kPagesCounted);
+  line.append(std::to_string(done))
+      .append("/")
+      .append(std::to_string(total_))
+      .append(kPagesCounted);
   drawnWidth_ = line.size() - 1;
   write_(line);
 }

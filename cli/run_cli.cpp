@@ -184,9 +184,8 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileT
     texts.push_back(AsUtf8(password));
   }
   const PageCipher cipher(key);
-  StrongKeys strong = options.strong
-                          ? StrongKeys(texts, strong_format::kIterations, random)
-                          : StrongKeys(texts.front());
+  StrongKeys strong = options.strong ? StrongKeys(texts, strong_format::kIterations, random)
+                                     : StrongKeys(texts.front());
   const PageKeys keys(taken.Refused() ? nullptr : &cipher, &strong);
   ProgressCounter progress(list.entries.size(), console.ErrorIsTerminal(),
                            [&console](std::string_view text) { console.Err(text); });
@@ -214,8 +213,8 @@ int RunCommandLine(const std::vector<std::string>& args, Console& console, FileT
       }
     }
     if (!entry.outcome.Refused()) {
-      entry.outcome = RunPage({entry.path, options.mode, output.get(), entry.relative}, keys,
-                              files, random);
+      entry.outcome =
+          RunPage({entry.path, options.mode, output.get(), entry.relative}, keys, files, random);
     }
     if (entry.outcome.Code() == OutcomeCode::Protected) ++protectedPages;
     if (entry.outcome.Code() == OutcomeCode::Restored) ++restoredPages;

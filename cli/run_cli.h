@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "cipher/sha256.h"
 #include "cli/console.h"
 #include "cli/file_tree.h"
-#include "cipher/sha256.h"
 #include "files/file_system.h"
 
 namespace kelvara::cli {

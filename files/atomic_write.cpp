@@ -26,11 +26,16 @@ class Temporary {
 // failed says more than the step does.
 Outcome Refusal(FileStatus status, OutcomeCode step) {
   switch (status) {
-    case FileStatus::NameTooLong: return OutcomeCode::NameTooLong;
-    case FileStatus::DiskFull: return OutcomeCode::DiskFull;
-    case FileStatus::NotWritable: return OutcomeCode::FolderNotWritable;
-    case FileStatus::NotPermitted: return OutcomeCode::AccessNotKept;
-    default: return step;
+    case FileStatus::NameTooLong:
+      return OutcomeCode::NameTooLong;
+    case FileStatus::DiskFull:
+      return OutcomeCode::DiskFull;
+    case FileStatus::NotWritable:
+      return OutcomeCode::FolderNotWritable;
+    case FileStatus::NotPermitted:
+      return OutcomeCode::AccessNotKept;
+    default:
+      return step;
   }
 }
 
@@ -62,8 +67,8 @@ Outcome WriteTemporary(FileSystem& files, Folder& folder, const std::string& lik
 }
 
 // The page as it is, copied into a new temporary file in the backup's folder.
-Outcome CopyPage(FileSystem& files, const std::string& page, Folder& folder, const std::string& name,
-                 Folder& backupFolder, Temporary& copy) {
+Outcome CopyPage(FileSystem& files, const std::string& page, Folder& folder,
+                 const std::string& name, Folder& backupFolder, Temporary& copy) {
   const std::unique_ptr<FileBytes> bytes = files.Read(page);
   if (!bytes) return OutcomeCode::BackupFailed;
   FileStatus status = FileStatus::Ok;
@@ -158,9 +163,12 @@ FileStatus PageSink::Flush() {
 
 Outcome LockPage(FileSystem& files, const std::string& path, std::unique_ptr<FileLock>& lock) {
   switch (files.Lock(path, lock)) {
-    case FileStatus::Ok: return OutcomeCode::Done;
-    case FileStatus::Busy: return OutcomeCode::PageBusy;
-    default: return OutcomeCode::PageUnreadable;
+    case FileStatus::Ok:
+      return OutcomeCode::Done;
+    case FileStatus::Busy:
+      return OutcomeCode::PageBusy;
+    default:
+      return OutcomeCode::PageUnreadable;
   }
 }
 

@@ -35,7 +35,8 @@ PathParts SplitPath(std::string_view path) {
   if (slash == std::string_view::npos) return {".", std::string(path)};
   // "/page.htm" lies in the root, "C:\page.htm" in the drive's root.
   const bool root = slash == 0 || (slash == 2 && path[1] == ':');
-  return {std::string(path.substr(0, root ? slash + 1 : slash)), std::string(path.substr(slash + 1))};
+  return {std::string(path.substr(0, root ? slash + 1 : slash)),
+          std::string(path.substr(slash + 1))};
 }
 
 }  // namespace kelvara

@@ -22,11 +22,11 @@ enum class FileStatus {
   Missing,
   Busy,
   NameTooLong,
-  NotAFile,     // a folder, a pipe, a device, or a link where none may be
-  DiskFull,     // no room left, or the user's quota spent
-  NotWritable,  // the folder cannot take new names or give up old ones
-  NotPermitted, // what the page has (its owner, its access rules) cannot be given to a new file
-  Unsupported,  // the file system cannot do it; the caller takes another way
+  NotAFile,      // a folder, a pipe, a device, or a link where none may be
+  DiskFull,      // no room left, or the user's quota spent
+  NotWritable,   // the folder cannot take new names or give up old ones
+  NotPermitted,  // what the page has (its owner, its access rules) cannot be given to a new file
+  Unsupported,   // the file system cannot do it; the caller takes another way
   Failed,
 };
 

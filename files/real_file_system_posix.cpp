@@ -28,18 +28,25 @@ constexpr int kNameTries = 100;
 
 FileStatus StatusOf(int error) {
   switch (error) {
-    case ENOENT: return FileStatus::Missing;
-    case ENAMETOOLONG: return FileStatus::NameTooLong;
+    case ENOENT:
+      return FileStatus::Missing;
+    case ENAMETOOLONG:
+      return FileStatus::NameTooLong;
     case EISDIR:
     case ENOTDIR:
-    case ELOOP: return FileStatus::NotAFile;
+    case ELOOP:
+      return FileStatus::NotAFile;
     case ENOSPC:
-    case EDQUOT: return FileStatus::DiskFull;
+    case EDQUOT:
+      return FileStatus::DiskFull;
     case EACCES:
     case EPERM:
-    case EROFS: return FileStatus::NotWritable;
-    case EXDEV: return FileStatus::Unsupported;
-    default: return FileStatus::Failed;
+    case EROFS:
+      return FileStatus::NotWritable;
+    case EXDEV:
+      return FileStatus::Unsupported;
+    default:
+      return FileStatus::Failed;
   }
 }
 
@@ -52,7 +59,8 @@ FileStatus Done(int result) {
 // be one that nobody else is using at the moment.
 std::string RandomPart() {
   std::string bytes(12, '\0');
-  if (::getrandom(bytes.data(), bytes.size(), GRND_NONBLOCK) != static_cast<ssize_t>(bytes.size())) {
+  if (::getrandom(bytes.data(), bytes.size(), GRND_NONBLOCK) !=
+      static_cast<ssize_t>(bytes.size())) {
     auto seed = static_cast<unsigned long long>(
                     std::chrono::steady_clock::now().time_since_epoch().count()) ^
                 static_cast<unsigned long long>(::getpid()) << 40;
@@ -134,8 +142,12 @@ class PosixOutputFile final : public OutputFile {
     written_ += size;
     return FileStatus::Ok;
   }
-  FileStatus Sync() override { return Done(::fsync(fd_.Get())); }
-  FileStatus Close() override { return Done(::close(fd_.Release())); }
+  FileStatus Sync() override {
+    return Done(::fsync(fd_.Get()));
+  }
+  FileStatus Close() override {
+    return Done(::close(fd_.Release()));
+  }
 
  private:
   static constexpr std::size_t kStartWritingFrom = std::size_t{256} << 10;
@@ -167,7 +179,8 @@ bool InGroup(gid_t group) {
   if (group == ::getegid()) return true;
   std::vector<gid_t> groups(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
   const int count = ::getgroups(static_cast<int>(groups.size()), groups.data());
-  return count >= 0 && std::find(groups.begin(), groups.begin() + count, group) != groups.begin() + count;
+  return count >= 0 &&
+         std::find(groups.begin(), groups.begin() + count, group) != groups.begin() + count;
 }
 
 // The names of a file's extended attributes.
@@ -265,9 +278,9 @@ PageFacts RealFileSystem::Facts(const std::string& path) {
   // rename() would replace even a file without write permission, so the
   // permission bits are checked here; they also count for root, whom access()
   // always lets through.
-  facts.readOnly = (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
-                   (::access(path.c_str(), W_OK) != 0 &&
-                    (errno == EACCES || errno == EROFS || errno == EPERM));
+  facts.readOnly =
+      (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+      (::access(path.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS || errno == EPERM));
   facts.otherNames = info.st_nlink > 1;
   // Only root may give a file away, and others only to a group of theirs.
   facts.otherOwner = ::geteuid() != 0 && (info.st_uid != ::geteuid() || !InGroup(info.st_gid));
@@ -353,8 +366,8 @@ std::unique_ptr<OutputFile> RealFileSystem::CreateTemporary(Folder& folder, std:
   return nullptr;
 }
 
-FileStatus RealFileSystem::CopyAccess(Folder& fromFolder, const std::string& from,
-                                      Folder& toFolder, const std::string& to) {
+FileStatus RealFileSystem::CopyAccess(Folder& fromFolder, const std::string& from, Folder& toFolder,
+                                      const std::string& to) {
   Descriptor target(::openat(FdOf(toFolder), to.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
   if (target.Get() < 0) return FileStatus::Failed;
   struct stat info {};

@@ -46,7 +46,8 @@ std::string Output(const std::string& command) {
   std::string out;
   if (FILE* pipe = ::popen(command.c_str(), "r")) {
     char buffer[256];
-    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, got);
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+      out.append(buffer, got);
     ::pclose(pipe);
   }
   return out;
@@ -56,7 +57,8 @@ std::string Output(const std::string& command) {
 OutcomeCode AsNobody(const std::function<Outcome()>& run) {
   const pid_t child = ::fork();
   if (child == 0) {
-    const bool dropped = ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
+    const bool dropped =
+        ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
     ::_exit(dropped ? static_cast<int>(run().Code()) : 255);
   }
   int status = 0;
@@ -72,10 +74,12 @@ OutcomeCode AsNobody(const std::function<Outcome()>& run) {
 TEST_F(PosixFileSystemTest, OddNamesAreReplacedNeverFollowedOrRefused) {
   RealFileSystem files;
   const fs::path backup = folder / "page.htm.original";
-  for (const auto& [planted, wanted] :
-       {std::pair{"symlink victim", OutcomeCode::Done}, {"link victim", OutcomeCode::Done},
-        {"symlink page.htm", OutcomeCode::Done}, {"link page.htm", OutcomeCode::PageHasOtherNames},
-        {"pipe", OutcomeCode::BackupFailed}, {"folder", OutcomeCode::BackupFailed}}) {
+  for (const auto& [planted, wanted] : {std::pair{"symlink victim", OutcomeCode::Done},
+                                        {"link victim", OutcomeCode::Done},
+                                        {"symlink page.htm", OutcomeCode::Done},
+                                        {"link page.htm", OutcomeCode::PageHasOtherNames},
+                                        {"pipe", OutcomeCode::BackupFailed},
+                                        {"folder", OutcomeCode::BackupFailed}}) {
     fs::remove_all(folder);
     fs::create_directories(folder);
     Put("page.htm", "plain");
@@ -88,8 +92,8 @@ TEST_F(PosixFileSystemTest, OddNamesAreReplacedNeverFollowedOrRefused) {
     if (kind == "pipe") ::mkfifo(backup.c_str(), 0600);
     if (kind == "folder") fs::create_directory(backup);
     flushes = 0;
-    EXPECT_EQ(RewritePage(files, PathOf("page.htm"), backup.string(),
-                          PathOf("page.htm.protected"), Writes("new")),
+    EXPECT_EQ(RewritePage(files, PathOf("page.htm"), backup.string(), PathOf("page.htm.protected"),
+                          Writes("new")),
               wanted)
         << kind;
     const bool done = wanted == OutcomeCode::Done;
@@ -165,7 +169,8 @@ TEST_F(PosixFileSystemTest, HostileFoldersAndPages) {
          Put("acl.htm", plain);
          ::chmod(PathOf("acl.htm").c_str(), 0640);
          Output("cd " + folder.string() +
-                " && setfacl -m u:nobody:r,g::-,m::r acl.htm && setfattr -n user.note -v kept acl.htm");
+                " && setfacl -m u:nobody:r,g::-,m::r acl.htm && setfattr -n user.note -v kept "
+                "acl.htm");
          const std::string before = access("acl.htm");
          ASSERT_NE(before.find("user:nobody:r--"), std::string::npos);
          ASSERT_NE(before.find("user.note=\"kept\""), std::string::npos);
@@ -191,7 +196,9 @@ TEST_F(PosixFileSystemTest, HostileFoldersAndPages) {
          ::chmod((folder / "shared").c_str(), 01777);
          Put("shared/theirs.htm", plain);
          ::chmod(PathOf("shared/theirs.htm").c_str(), 0666);
-         EXPECT_EQ(AsNobody([&] { return RunPage({PathOf("shared/theirs.htm")}, cipher, files, TestRandom()); }),
+         EXPECT_EQ(AsNobody([&] {
+                     return RunPage({PathOf("shared/theirs.htm")}, cipher, files, TestRandom());
+                   }),
                    OutcomeCode::PageOtherOwner);
          EXPECT_EQ(Get("shared/theirs.htm"), plain);
        }},
@@ -200,7 +207,9 @@ TEST_F(PosixFileSystemTest, HostileFoldersAndPages) {
          fs::create_directories(folder / "closed");
          Put("closed/mine.htm", plain);
          ::chown(PathOf("closed/mine.htm").c_str(), kNobody, kNobody);
-         EXPECT_EQ(AsNobody([&] { return RunPage({PathOf("closed/mine.htm")}, cipher, files, TestRandom()); }),
+         EXPECT_EQ(AsNobody([&] {
+                     return RunPage({PathOf("closed/mine.htm")}, cipher, files, TestRandom());
+                   }),
                    OutcomeCode::FolderNotWritable);
          fs::create_directories(folder / "append");
          Put("append/page.htm", plain);
@@ -214,8 +223,9 @@ TEST_F(PosixFileSystemTest, HostileFoldersAndPages) {
          fs::create_directories(folder / "small");
          ASSERT_EQ(::mount("tmpfs", PathOf("small").c_str(), "tmpfs", 0, "size=64k"), 0);
          Put("small/page.htm", plain);
-         const Outcome full = RewritePage(files, PathOf("small/page.htm"), PathOf("small/page.htm.original"),
-                                          PathOf("small/page.htm.protected"), Writes(std::string(1 << 20, 'x')));
+         const Outcome full =
+             RewritePage(files, PathOf("small/page.htm"), PathOf("small/page.htm.original"),
+                         PathOf("small/page.htm.protected"), Writes(std::string(1 << 20, 'x')));
          EXPECT_TRUE(full == OutcomeCode::DiskFull && Get("small/page.htm") == plain);
          ::umount(PathOf("small").c_str());
        }},
@@ -240,7 +250,8 @@ TEST_F(PosixFileSystemTest, UnknownSizesAndSourcesThatGiveUp) {
   const auto before = openFiles();
   Put("page.htm", "plain");
   Put("page.htm.original", "older");
-  EXPECT_THROW(RewritePage(files, PathOf("page.htm"), PathOf("page.htm.original"), PathOf("page.htm.protected"),
+  EXPECT_THROW(RewritePage(files, PathOf("page.htm"), PathOf("page.htm.original"),
+                           PathOf("page.htm.protected"),
                            [](PageSink& sink) -> Outcome {
                              sink.Write("half");
                              throw std::bad_alloc();

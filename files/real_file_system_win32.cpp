@@ -15,16 +15,23 @@ constexpr int kNameTries = 100;
 FileStatus StatusOf(DWORD error) {
   switch (error) {
     case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND: return FileStatus::Missing;
-    case ERROR_FILENAME_EXCED_RANGE: return FileStatus::NameTooLong;
+    case ERROR_PATH_NOT_FOUND:
+      return FileStatus::Missing;
+    case ERROR_FILENAME_EXCED_RANGE:
+      return FileStatus::NameTooLong;
     case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION: return FileStatus::Busy;
+    case ERROR_LOCK_VIOLATION:
+      return FileStatus::Busy;
     case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL: return FileStatus::DiskFull;
+    case ERROR_HANDLE_DISK_FULL:
+      return FileStatus::DiskFull;
     case ERROR_ACCESS_DENIED:
-    case ERROR_WRITE_PROTECT: return FileStatus::NotWritable;
-    case ERROR_NOT_SAME_DEVICE: return FileStatus::Unsupported;
-    default: return FileStatus::Failed;
+    case ERROR_WRITE_PROTECT:
+      return FileStatus::NotWritable;
+    case ERROR_NOT_SAME_DEVICE:
+      return FileStatus::Unsupported;
+    default:
+      return FileStatus::Failed;
   }
 }
 
@@ -144,10 +151,9 @@ std::string FullPath(const std::string& path) {
 // is refused rather than followed.
 FileStatus OpenFolderAt(const std::string& path, bool noLink, std::unique_ptr<Folder>& folder) {
   const std::string full = FullPath(path);
-  const HANDLE handle =
-      CreateFileA(full.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                  OPEN_EXISTING,
-                  FILE_FLAG_BACKUP_SEMANTICS | (noLink ? FILE_FLAG_OPEN_REPARSE_POINT : 0), nullptr);
+  const HANDLE handle = CreateFileA(
+      full.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+      FILE_FLAG_BACKUP_SEMANTICS | (noLink ? FILE_FLAG_OPEN_REPARSE_POINT : 0), nullptr);
   if (handle == INVALID_HANDLE_VALUE) return StatusOf(GetLastError());
   BY_HANDLE_FILE_INFORMATION info{};
   if (!Information(handle, info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
@@ -175,7 +181,7 @@ FileStatus RealFileSystem::Lock(const std::string& path, std::unique_ptr<FileLoc
     const DWORD error = GetLastError();
     CloseHandle(file);
     return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING ? FileStatus::Busy
-                                                                       : FileStatus::Failed;
+                                                                      : FileStatus::Failed;
   }
   // Another run may have replaced the page between the opening and the
   // lock. And a program that holds the page open without leave to delete it
@@ -311,8 +317,8 @@ std::unique_ptr<OutputFile> RealFileSystem::CreateTemporary(Folder& folder, std:
   return nullptr;
 }
 
-FileStatus RealFileSystem::CopyAccess(Folder& fromFolder, const std::string& from,
-                                      Folder& toFolder, const std::string& to) {
+FileStatus RealFileSystem::CopyAccess(Folder& fromFolder, const std::string& from, Folder& toFolder,
+                                      const std::string& to) {
   // A new file in the page's folder gets the folder's security, as the page
   // did, and ReplaceFileA keeps the page's own; the attributes are all that
   // is left to carry over.
@@ -321,7 +327,8 @@ FileStatus RealFileSystem::CopyAccess(Folder& fromFolder, const std::string& fro
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
     return FileStatus::Ok;
   }
-  return Done(SetFileAttributesA(Of(toFolder).In(to).c_str(), attributes & ~FILE_ATTRIBUTE_READONLY));
+  return Done(
+      SetFileAttributesA(Of(toFolder).In(to).c_str(), attributes & ~FILE_ATTRIBUTE_READONLY));
 }
 
 bool RealFileSystem::Replaceable(Folder& folder, const std::string& name) {

@@ -20,13 +20,16 @@ TEST_F(Win32FileSystemTest, APageHeldOpenElsewhereIsBusy) {
   RealFileSystem files;
   const std::string plain = "<html><head><title>T</title></head><body>x</body></html>";
   Put("page.htm", plain);
-  const HANDLE held = CreateFileA(PathOf("page.htm").c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  const HANDLE held =
+      CreateFileA(PathOf("page.htm").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(RunPage({PathOf("page.htm")}, PageCipher("pw"), files, TestRandom()), OutcomeCode::PageBusy);
+  EXPECT_EQ(RunPage({PathOf("page.htm")}, PageCipher("pw"), files, TestRandom()),
+            OutcomeCode::PageBusy);
   CloseHandle(held);
   EXPECT_TRUE(Get("page.htm") == plain && Temporaries() == 0);
-  EXPECT_EQ(RunPage({PathOf("page.htm")}, PageCipher("pw"), files, TestRandom()), OutcomeCode::Protected);
+  EXPECT_EQ(RunPage({PathOf("page.htm")}, PageCipher("pw"), files, TestRandom()),
+            OutcomeCode::Protected);
 }
 
 }  // namespace

@@ -12,7 +12,8 @@ constexpr std::uint8_t kNotBase64 = 0xFF;
 constexpr std::array<std::uint8_t, 256> MakeValues() {
   std::array<std::uint8_t, 256> values{};
   for (auto& value : values) value = kNotBase64;
-  for (int i = 0; i < 64; ++i) values[static_cast<unsigned char>(kAlphabet[i])] = static_cast<std::uint8_t>(i);
+  for (int i = 0; i < 64; ++i)
+    values[static_cast<unsigned char>(kAlphabet[i])] = static_cast<std::uint8_t>(i);
   return values;
 }
 
@@ -27,14 +28,16 @@ void Base64Encode(std::string& out, std::string_view bytes) {
   const auto* from = reinterpret_cast<const unsigned char*>(bytes.data());
   std::size_t left = bytes.size();
   for (; left >= 3; left -= 3, from += 3, to += 4) {
-    const std::uint32_t group = std::uint32_t{from[0]} << 16 | std::uint32_t{from[1]} << 8 | from[2];
+    const std::uint32_t group =
+        std::uint32_t{from[0]} << 16 | std::uint32_t{from[1]} << 8 | from[2];
     to[0] = kAlphabet[group >> 18];
     to[1] = kAlphabet[group >> 12 & 63];
     to[2] = kAlphabet[group >> 6 & 63];
     to[3] = kAlphabet[group & 63];
   }
   if (left > 0) {
-    const std::uint32_t group = std::uint32_t{from[0]} << 16 | (left == 2 ? std::uint32_t{from[1]} << 8 : 0);
+    const std::uint32_t group =
+        std::uint32_t{from[0]} << 16 | (left == 2 ? std::uint32_t{from[1]} << 8 : 0);
     to[0] = kAlphabet[group >> 18];
     to[1] = kAlphabet[group >> 12 & 63];
     to[2] = left == 2 ? kAlphabet[group >> 6 & 63] : '=';

@@ -144,7 +144,8 @@ std::string Deflate(std::string_view bytes) {
   }
   uLong check = checks[0];
   for (std::size_t i = 1; i < count; ++i) {
-    check = adler32_combine(check, checks[i], static_cast<z_off_t>(std::min(kPiece, bytes.size() - i * kPiece)));
+    check = adler32_combine(check, checks[i],
+                            static_cast<z_off_t>(std::min(kPiece, bytes.size() - i * kPiece)));
   }
   AppendBigEndian(out, static_cast<std::uint32_t>(check));
   return out;

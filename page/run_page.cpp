@@ -22,13 +22,14 @@ Outcome Rewrite(const PageRun& run, std::string_view backupSuffix, std::string_v
                      run.path + std::string(otherSuffix), source);
 }
 
-Outcome Protect(const PageRun& run, std::string_view page, const PageKeys& keys,
-                FileSystem& files, RandomSource& random) {
+Outcome Protect(const PageRun& run, std::string_view page, const PageKeys& keys, FileSystem& files,
+                RandomSource& random) {
   if (keys.strong != nullptr && keys.strong->Protects()) {
-    const Outcome written = Rewrite(run, kOriginalSuffix, kProtectedSuffix, files, [&](PageSink& sink) {
-      WriteStrongPage(page, *keys.strong, random, sink);
-      return Outcome(OutcomeCode::Done);
-    });
+    const Outcome written =
+        Rewrite(run, kOriginalSuffix, kProtectedSuffix, files, [&](PageSink& sink) {
+          WriteStrongPage(page, *keys.strong, random, sink);
+          return Outcome(OutcomeCode::Done);
+        });
     return written.Refused() ? written : OutcomeCode::Protected;
   }
   // A key that enciphers nothing would send the page out readable by anyone.
@@ -43,10 +44,11 @@ Outcome Protect(const PageRun& run, std::string_view page, const PageKeys& keys,
     return extracted;
   }
   const std::string salt = random.Bytes(protected_format::kSaltSize);
-  const Outcome written = Rewrite(run, kOriginalSuffix, kProtectedSuffix, files, [&](PageSink& sink) {
-    WriteProtectedPage(deflated.get(), parts, cipher, salt, sink);
-    return Outcome(OutcomeCode::Done);
-  });
+  const Outcome written =
+      Rewrite(run, kOriginalSuffix, kProtectedSuffix, files, [&](PageSink& sink) {
+        WriteProtectedPage(deflated.get(), parts, cipher, salt, sink);
+        return Outcome(OutcomeCode::Done);
+      });
   return written.Refused() ? written : OutcomeCode::Protected;
 }
 
@@ -57,32 +59,32 @@ Outcome Restore(const PageRun& run, std::string_view page, const PageKeys& keys,
     const Outcome read = keys.strong == nullptr ? Outcome(OutcomeCode::WrongPassword)
                                                 : ReadStrongPage(page, *keys.strong, stream);
     if (read.Refused()) return read;
-    const Outcome written = Rewrite(run, kProtectedSuffix, kOriginalSuffix, files, [&](PageSink& sink) {
-      return WriteInflated(stream, sink);
-    });
+    const Outcome written = Rewrite(run, kProtectedSuffix, kOriginalSuffix, files,
+                                    [&](PageSink& sink) { return WriteInflated(stream, sink); });
     return written.Refused() ? written : OutcomeCode::Restored;
   }
   if (keys.cipher == nullptr) return OutcomeCode::WrongPassword;
   const PageCipher& cipher = *keys.cipher;
   ProtectedReading reading;
   if (const Outcome read = ParseProtectedPage(page, cipher, reading); read.Refused()) {
-    return read == OutcomeCode::WrongPassword && !SealHolds(reading) ? OutcomeCode::PageDamaged : read;
+    return read == OutcomeCode::WrongPassword && !SealHolds(reading) ? OutcomeCode::PageDamaged
+                                                                     : read;
   }
   // The seal hashes most of the page: it is checked while the page is
   // written, and a page whose seal does not hold never takes its place.
   std::future<bool> sealHolds = std::async(std::launch::async | std::launch::deferred,
                                            [&reading] { return SealHolds(reading); });
-  const Outcome written = Rewrite(run, kProtectedSuffix, kOriginalSuffix, files, [&](PageSink& sink) {
-    const Outcome plain = WritePlainPage(reading, cipher, sink);
-    return sealHolds.get() ? plain : OutcomeCode::PageDamaged;
-  });
+  const Outcome written =
+      Rewrite(run, kProtectedSuffix, kOriginalSuffix, files, [&](PageSink& sink) {
+        const Outcome plain = WritePlainPage(reading, cipher, sink);
+        return sealHolds.get() ? plain : OutcomeCode::PageDamaged;
+      });
   return written.Refused() ? written : OutcomeCode::Restored;
 }
 
 }  // namespace
 
-Outcome RunPage(const PageRun& run, const PageKeys& keys, FileSystem& files,
-                RandomSource& random) {
+Outcome RunPage(const PageRun& run, const PageKeys& keys, FileSystem& files, RandomSource& random) {
   try {
     std::unique_ptr<FileLock> lock;
     if (const Outcome locked = LockPage(files, run.path, lock); locked.Refused()) return locked;

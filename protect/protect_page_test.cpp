@@ -8,11 +8,11 @@
 
 #include "format/decoder_script.h"
 #include "page/run_page.h"
-#include "text/text.h"
 #include "testing/fixed_random.h"
 #include "testing/memory_file_system.h"
 #include "testing/reference.h"
 #include "testing/source_file.h"
+#include "text/text.h"
 
 namespace kelvara {
 namespace {
@@ -49,13 +49,12 @@ void ExpectGolden(const std::string& got, const std::string& path) {
 // and the password "club-2026", or the whole of NAME.password when there is
 // one, its file as NAME.state says when there is one (missing, unreadable,
 // read-only or busy). NAME.protected.htm holds the protected page less the
-// decoder script's fixed opening, or the reason for a refusal. Restoring it gives NAME.htm back byte for byte;
-// NAME.restored.htm holds what a reader of the page's older form, which
-// knows nothing of the check value or the whole page, reads from it. A case
-// of restoration alone has a hand-made NAME.protected.htm (a whole page when
-// it starts with "<html>") and no NAME.htm; NAME.restored.htm then holds
-// what restoring gives. To add a case, write its page and run this test: it
-// writes the forms that are missing, to be read.
+// decoder script's fixed opening, or the reason for a refusal. Restoring it gives NAME.htm back
+// byte for byte; NAME.restored.htm holds what a reader of the page's older form, which knows
+// nothing of the check value or the whole page, reads from it. A case of restoration alone has a
+// hand-made NAME.protected.htm (a whole page when it starts with "<html>") and no NAME.htm;
+// NAME.restored.htm then holds what restoring gives. To add a case, write its page and run this
+// test: it writes the forms that are missing, to be read.
 TEST(PageCases, ProtectAndRestoreAsTheGoldenFilesSay) {
   // The decoder script's fixed opening, as every protected page starts.
   std::string head;
@@ -105,7 +104,8 @@ TEST(PageCases, TheTitleNeverStaysReadable) {
         "<title lang=\"en\">Members only</title>", "<title >Members only</title >",
         "<TITLE\n>Members only</TITLE\n>", "<title\r\n>Members only</title\r\n>",
         "<Title\tid=t>Members only</tItle\t>"}) {
-    const std::string page = "<html><head>" + title + "<meta charset=utf-8></head><body>x</body></html>";
+    const std::string page =
+        "<html><head>" + title + "<meta charset=utf-8></head><body>x</body></html>";
     const std::string made = Rewrite(Mode::Protect, page, "club-2026", "");
     EXPECT_TRUE(made.find("<meta charset=utf-8>") != std::string::npos &&
                 made.find("Members") == std::string::npos)
@@ -179,12 +179,11 @@ TEST(PageCases, EveryFailureLeavesWholeFiles) {
         // moved on. Compared whole but not shown: the pages are long.
         const std::string& kept = files.files.at(backup);
         const bool lastStep = failed == FileOp::kReplace;
-        EXPECT_TRUE(files.files.at(kPage) == (outcome.Refused() ? page : done) &&
-                    (outcome.Refused() ? kept == "older" || (lastStep && kept == page)
-                                       : kept == page) &&
-                    files.Temporaries().empty() &&
-                    (failing < clean.log.size() || outcome == OutcomeCode::NoMemory ||
-                     !outcome.Refused()))
+        EXPECT_TRUE(
+            files.files.at(kPage) == (outcome.Refused() ? page : done) &&
+            (outcome.Refused() ? kept == "older" || (lastStep && kept == page) : kept == page) &&
+            files.Temporaries().empty() &&
+            (failing < clean.log.size() || outcome == OutcomeCode::NoMemory || !outcome.Refused()))
             << failing << ": " << outcome.Text();
       }
     }

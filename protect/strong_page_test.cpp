@@ -42,7 +42,8 @@ TEST(StrongPages, SameEverywhereOpenedByEachPasswordAndSealed) {
   StrongKeys keys({"first password", "\xE5\xAF\x86\xE7\xA0\x81"}, 1000, TestRandom());
   MemoryFileSystem files;
   files.files[kPage] = page;
-  ASSERT_EQ(RunPage({kPage}, PageKeys(nullptr, &keys), files, TestRandom()), OutcomeCode::Protected);
+  ASSERT_EQ(RunPage({kPage}, PageKeys(nullptr, &keys), files, TestRandom()),
+            OutcomeCode::Protected);
   const std::string made = files.files.at(kPage);
   EXPECT_TRUE(made == SourceFile("protect/testdata/strong.htm")) << made;
   EXPECT_TRUE(made.find("<title>Kelvara</title>") != std::string::npos &&
@@ -51,10 +52,12 @@ TEST(StrongPages, SameEverywhereOpenedByEachPasswordAndSealed) {
     ASSERT_EQ(made.find(text.substr(at, 8)), std::string::npos) << text.substr(at, 8);
   }
 
-  for (const std::string password : {"first password", "\xE5\xAF\x86\xE7\xA0\x81", "first passwor"}) {
+  for (const std::string password :
+       {"first password", "\xE5\xAF\x86\xE7\xA0\x81", "first passwor"}) {
     MemoryFileSystem copy = files;
     StrongKeys opening(password);
-    const Outcome outcome = RunPage({kPage, Mode::Restore}, PageKeys(nullptr, &opening), copy, TestRandom());
+    const Outcome outcome =
+        RunPage({kPage, Mode::Restore}, PageKeys(nullptr, &opening), copy, TestRandom());
     EXPECT_EQ(outcome, password.size() == 13 ? OutcomeCode::WrongPassword : OutcomeCode::Restored);
     EXPECT_EQ(copy.files.at(kPage), password.size() == 13 ? made : page);
   }

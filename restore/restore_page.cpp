@@ -1,6 +1,5 @@
 #include "restore/restore_page.h"
 
-
 #include "cipher/sha256.h"
 #include "format/base64.h"
 #include "format/deflate.h"
@@ -56,7 +55,8 @@ bool BodyAttributes(std::string_view rest, bool sealed, std::string& attributes)
 // between quotes, and the call's tail. Anything else is a damaged line.
 constexpr std::size_t kSaltHex = 2 * format::kSaltSize;
 constexpr std::size_t kCheckHex = 2 * format::kDigestSize;
-constexpr std::size_t kCheckHexAt = format::kCheckCall.size() + kSaltHex + format::kCheckBetween.size();
+constexpr std::size_t kCheckHexAt =
+    format::kCheckCall.size() + kSaltHex + format::kCheckBetween.size();
 
 bool ReadCheckLine(std::string_view line, std::string& salt, std::string& check) {
   if (line.size() != kCheckHexAt + kCheckHex + format::kCallEnd.size() ||
@@ -138,7 +138,8 @@ Outcome ParseProtectedPage(std::string_view bytes, const PageCipher& cipher,
       impossibleLine = CannotBeBodyLine(bodyLine);
     }
   }
-  reading.bodyLines = std::string_view(bodyStart, static_cast<std::size_t>(line.data() - bodyStart));
+  reading.bodyLines =
+      std::string_view(bodyStart, static_cast<std::size_t>(line.data() - bodyStart));
 
   do {
     if (!nextTrimmed()) return damaged;

@@ -112,9 +112,8 @@ Outcome ReadStrongPage(std::string_view bytes, StrongKeys& keys, std::string& st
   for (const Slot& each : slots) {
     if (OpenAesGcm(key, each.nonce, format::kSlotData, each.wrapped, contentKey) &&
         contentKey.size() == kAesGcmKeySize) {
-      return OpenAesGcm(contentKey, nonce, format::kPayloadData, data, stream)
-                 ? OutcomeCode::Done
-                 : damaged;
+      return OpenAesGcm(contentKey, nonce, format::kPayloadData, data, stream) ? OutcomeCode::Done
+                                                                               : damaged;
     }
   }
   return OutcomeCode::WrongPassword;

@@ -12,7 +12,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
 declare -A packages=(
-  [core]="cmake ninja-build g++ googletest libbenchmark-dev libssl-dev zlib1g-dev time acl attr"
+  [core]="cmake ninja-build g++ clang-format googletest libbenchmark-dev libssl-dev zlib1g-dev time acl attr"
   [windows]="g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64"
   [gui]="xvfb xdotool x11-utils imagemagick"
   [browser]="chromium"

@@ -76,22 +76,21 @@ class MemoryFileSystem final : public FileSystem {
     return OpenAt(In(parent, name) + "/", folder);
   }
   FileStatus CheckWritable(Folder& folder) override {
-    return Fails(FileOp::kCheckWritable, Prefix(folder)) ? FileStatus::NotWritable
-                                                         : FileStatus::Ok;
+    return Fails(FileOp::kCheckWritable, Prefix(folder)) ? FileStatus::NotWritable : FileStatus::Ok;
   }
   std::size_t NameLimit(Folder&) override { return 255; }
   std::unique_ptr<OutputFile> CreateTemporary(Folder& folder, std::string& name,
                                               FileStatus& status) override {
     name = ".kelvara-" + std::to_string(temporaries_++) + ".tmp";
-    status = Fails(FileOp::kCreateTemporary, In(folder, name)) ? FileStatus::Failed : FileStatus::Ok;
+    status =
+        Fails(FileOp::kCreateTemporary, In(folder, name)) ? FileStatus::Failed : FileStatus::Ok;
     if (status != FileStatus::Ok) return name.clear(), nullptr;
     files[In(folder, name)].clear();
     return std::make_unique<Output>(*this, In(folder, name));
   }
   FileStatus CopyAccess(Folder&, const std::string&, Folder& toFolder,
                         const std::string& to) override {
-    return Fails(FileOp::kCopyAccess, In(toFolder, to)) ? FileStatus::NotPermitted
-                                                        : FileStatus::Ok;
+    return Fails(FileOp::kCopyAccess, In(toFolder, to)) ? FileStatus::NotPermitted : FileStatus::Ok;
   }
   bool Replaceable(Folder& folder, const std::string& name) override {
     return !Fails(FileOp::kReplaceable, In(folder, name));

@@ -119,7 +119,8 @@ std::string RestoreFault(const std::string& password, const std::string& page) {
   std::string wanted = Read(page, password, parts);
   // A page that is not titled as protected is no damaged protected page.
   if (!IsProtected(page)) wanted = kNotProtected;
-  const Outcome outcome = RunPage({kPage, Mode::Restore}, PageCipher(password), files, TestRandom());
+  const Outcome outcome =
+      RunPage({kPage, Mode::Restore}, PageCipher(password), files, TestRandom());
   if ((outcome.Refused() ? outcome.Text() : "") != wanted) return "restoring: the verdict";
   const auto after = decltype(before){{kPage, PlainPage(parts)}, {kPage + ".protected", page}};
   return files.files == (outcome.Refused() ? before : after) ? "" : "restoring: the files";

@@ -18,7 +18,8 @@ std::string AnsiToUtf8(std::string_view text) {
   const int wide = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
   std::wstring characters(static_cast<std::size_t>(wide > 0 ? wide : 0), L'\0');
   MultiByteToWideChar(CP_ACP, 0, text.data(), length, characters.data(), wide);
-  const int size = WideCharToMultiByte(CP_UTF8, 0, characters.data(), wide, nullptr, 0, nullptr, nullptr);
+  const int size =
+      WideCharToMultiByte(CP_UTF8, 0, characters.data(), wide, nullptr, 0, nullptr, nullptr);
   std::string utf8(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
   WideCharToMultiByte(CP_UTF8, 0, characters.data(), wide, utf8.data(), size, nullptr, nullptr);
   return utf8;

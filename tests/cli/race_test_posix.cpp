@@ -60,10 +60,11 @@ TEST_F(RaceTest, APageIsAlwaysWholeAndEveryOutcomeIsTrue) {
     const bool killOne = round.killLastAfter != nullptr;
     std::vector<FILE*> started;
     for (int run = 0; run < round.runs; ++run) {
-      const std::string kill =
-          killOne && run + 1 == round.runs ? "timeout -s KILL " + std::string(round.killLastAfter) : "";
-      started.push_back(
-          ::popen((cli + kill + page + (round.protecting ? "--protect" : "--restore")).c_str(), "r"));
+      const std::string kill = killOne && run + 1 == round.runs
+                                   ? "timeout -s KILL " + std::string(round.killLastAfter)
+                                   : "";
+      started.push_back(::popen(
+          (cli + kill + page + (round.protecting ? "--protect" : "--restore")).c_str(), "r"));
     }
     const std::regex outcome(round.protecting ? "protected by Kelvara|busy"
                                               : "normal|not protected|busy");
@@ -81,8 +82,9 @@ TEST_F(RaceTest, APageIsAlwaysWholeAndEveryOutcomeIsTrue) {
     EXPECT_EQ(torn, 0);
     const std::string after = Get("page.htm");
     ProtectedReading reading;
-    const bool made = round.protecting ? !ReadProtectedPage(after, PageCipher("pw"), reading).Refused()
-                                       : after == plain;
+    const bool made = round.protecting
+                          ? !ReadProtectedPage(after, PageCipher("pw"), reading).Refused()
+                          : after == plain;
     EXPECT_TRUE(done == 1 ? made : done == 0 && (after == before || (made && killOne)));
     // A run killed outright may leave its temporary file; no other run does.
     EXPECT_TRUE(killOne || Temporaries() == 0);
@@ -94,8 +96,8 @@ TEST_F(RaceTest, APageIsAlwaysWholeAndEveryOutcomeIsTrue) {
 // and each page is the plain page, or protected with the plain page as its
 // backup. The moments are fixed, so that a failing one fails again.
 TEST_F(RaceTest, ASignalAtAnyMomentLeavesNoTemporaryFile) {
-  const std::string plain =
-      "<html><head><title>T</title></head><body>\r\n" + std::string(64 << 10, 'x') + "\r\n</body></html>";
+  const std::string plain = "<html><head><title>T</title></head><body>\r\n" +
+                            std::string(64 << 10, 'x') + "\r\n</body></html>";
   Put("pw", "pw\n");
   int signalled = 0;
   int moment = 0;
@@ -113,8 +115,9 @@ TEST_F(RaceTest, ASignalAtAnyMomentLeavesNoTemporaryFile) {
       posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
       posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
       const std::string path = site.string();
-      char* const argv[] = {const_cast<char*>(KELVARA_CLI_PATH), const_cast<char*>("--password-stdin"),
-                            const_cast<char*>(path.c_str()), nullptr};
+      char* const argv[] = {const_cast<char*>(KELVARA_CLI_PATH),
+                            const_cast<char*>("--password-stdin"), const_cast<char*>(path.c_str()),
+                            nullptr};
       pid_t child = 0;
       ASSERT_EQ(posix_spawn(&child, KELVARA_CLI_PATH, &actions, nullptr, argv, environ), 0);
       posix_spawn_file_actions_destroy(&actions);
