@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <future>
 
 #include "cipher/sha256.h"
 #include "format/base64.h"
@@ -24,15 +25,56 @@ void AppendLine(std::string& page, std::string_view line) {
   page.append(line).append(kCrLf);
 }
 
-// Writes a call line and adds its hex text to the seal.
 void AppendCallLine(std::string& page, std::string_view call, std::string_view plain,
-                    const PageCipher& cipher, Sha256& seal) {
+                    const PageCipher& cipher) {
   page.append(format::kIndent).append(call);
-  const std::size_t hexAt = page.size();
   cipher.EncodeHex(page, plain);
-  seal.Update(std::string_view(page).substr(hexAt));
-  seal.Update("\n");
   page.append(format::kCallEnd).append(kCrLf);
+}
+
+// Each piece of the body between CR LF pairs that gets a call line of its
+// own: a lone CR or LF stays inside its piece, and pieces of nothing but
+// blanks are left out.
+template <typename Take>
+void ForEachPiece(std::string_view body, const Take& take) {
+  for (std::size_t from = 0;;) {
+    const std::size_t lineEnd = body.find(kCrLf, from);
+    const std::string_view piece = body.substr(from, lineEnd == kNone ? kNone : lineEnd - from);
+    if (!IsBlank(piece)) take(piece);
+    if (lineEnd == kNone) break;
+    from = lineEnd + kCrLf.size();
+  }
+}
+
+// The seal of the page: the SHA-256 of the check values, the whole-page
+// line's text and every call line's hex text, each followed by a LF, made
+// from the page's parts as its writer makes the lines.
+std::string SealOf(std::string_view saltHex, std::string_view checkHex, std::string_view stream,
+                   const PageParts& parts, const PageCipher& cipher) {
+  Sha256 seal;
+  std::string text;
+  const auto sealed = [&seal, &text] {
+    seal.Update(text);
+    seal.Update("\n");
+    text.clear();
+  };
+  text.append(saltHex);
+  sealed();
+  text.append(checkHex);
+  sealed();
+  for (std::size_t from = 0; from < stream.size(); from += kBase64Step) {
+    Base64Encode(text, stream.substr(from, kBase64Step));
+    seal.Update(text);
+    text.clear();
+  }
+  sealed();
+  cipher.EncodeHex(text, parts.titleText);
+  sealed();
+  ForEachPiece(parts.bodyText, [&](std::string_view piece) {
+    cipher.EncodeHex(text, piece);
+    sealed();
+  });
+  return seal.Finish();
 }
 
 bool IsTagSpace(char c) {
@@ -120,19 +162,14 @@ void RemoveElements(std::string& text, std::string_view open, std::string_view c
   text.resize(kept);
 }
 
-// The whole page, deflated, enciphered and in base64, written as its line
-// and added to the seal.
-void WritePageLine(std::string stream, const PageCipher& cipher, Sha256& seal, PageSink& sink) {
-  cipher.ApplyKey(stream, +1);
+// The whole page, deflated and enciphered, written as its line in base64.
+void WritePageLine(std::string_view stream, PageSink& sink) {
   std::string& out = sink.Buffer();
   out.append(format::kIndent).append(format::kPageCall);
   for (std::size_t from = 0; from < stream.size(); from += kBase64Step) {
-    const std::size_t textAt = out.size();
-    Base64Encode(out, std::string_view(stream).substr(from, kBase64Step));
-    seal.Update(std::string_view(out).substr(textAt));
+    Base64Encode(out, stream.substr(from, kBase64Step));
     sink.WriteFullSlices();
   }
-  seal.Update("\n");
   out.append(format::kCallEnd).append(kCrLf);
 }
 
@@ -166,33 +203,26 @@ void WriteProtectedPage(std::string deflated, const PageParts& parts, const Page
     from = lineEnd + 1;
   }
 
-  Sha256 seal;
+  cipher.ApplyKey(deflated, +1);
   const std::string saltHex = Hex(salt);
   const std::string checkHex = Hex(cipher.CheckValue(salt));
+  // The seal hashes the hex text of every line, about as much work as
+  // writing them: it is made beside the writing.
+  std::future<std::string> seal = std::async(std::launch::async | std::launch::deferred, [&] {
+    return SealOf(saltHex, checkHex, deflated, parts, cipher);
+  });
   out.append(format::kIndent).append(format::kCheckCall).append(saltHex);
   out.append(format::kCheckBetween).append(checkHex);
   out.append(format::kCallEnd).append(kCrLf);
-  seal.Update(saltHex + "\n" + checkHex + "\n");
-  WritePageLine(std::move(deflated), cipher, seal, sink);
+  WritePageLine(deflated, sink);
   AppendLine(out, "    SetVetrakPwd();");
-  AppendCallLine(out, format::kTitleCall, parts.titleText, cipher, seal);
-
-  // One call line per piece of the body between CR LF pairs; a lone CR or LF
-  // stays inside its piece, and pieces of nothing but blanks are left out.
-  const std::string_view body = parts.bodyText;
-  for (std::size_t from = 0;;) {
-    const std::size_t lineEnd = body.find(kCrLf, from);
-    const std::string_view piece = body.substr(from, lineEnd == kNone ? kNone : lineEnd - from);
-    if (!IsBlank(piece)) {
-      AppendCallLine(out, format::kBodyCall, piece, cipher, seal);
-      sink.WriteFullSlices();
-    }
-    if (lineEnd == kNone) break;
-    from = lineEnd + kCrLf.size();
-  }
-
+  AppendCallLine(out, format::kTitleCall, parts.titleText, cipher);
+  ForEachPiece(parts.bodyText, [&](std::string_view piece) {
+    AppendCallLine(out, format::kBodyCall, piece, cipher);
+    sink.WriteFullSlices();
+  });
   AppendLine(out, "  }");
-  out.append("  ").append(format::kSealStart).append(Hex(seal.Finish()));
+  out.append("  ").append(format::kSealStart).append(Hex(seal.get()));
   out.append(format::kSealEnd).append(kCrLf);
   AppendLine(out, "");
   AppendLine(out, format::kScriptEnd);
