@@ -1,15 +1,15 @@
 // Pages in the strong form in headless Chromium: every password of a run
 // opens its pages to the author's page as the browser shows it, a wrong one
 // is told, remembered keys and share links open the pages of their run
-// without the form, and nothing raises a script error. The pages are served
-// at localhost, a secure context, where Web Crypto is, through the browser's
+// without the form, and nothing raises a script error. kelvara-cli
+// (KELVARA_CLI, set by CTest) protects the pages; they are served at
+// localhost, a secure context, where Web Crypto is, through the browser's
 // routing; once at a plain http name, where it is not.
 import { after, test } from 'node:test';
 import assert from 'node:assert/strict';
-import crypto from 'node:crypto';
+import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
-import { strongRun } from './strong_maker.mjs';
 
 const here = path.dirname(new URL(import.meta.url).pathname);
 const work = fs.mkdtempSync('/tmp/kelvara-strong-');
@@ -20,29 +20,32 @@ after(() => browser.close().then(() => fs.rmSync(work, { recursive: true })));
 
 const says = {
   working: 'Checking the password\u2026', wrong: 'Wrong password.', damaged: 'This page is damaged.',
-  link: 'The key in this link does not open this page.', forgotten: 'This device remembers no password for this site now.',
+  empty: 'Type the password.', link: 'The key in this link does not open this page.', forgotten: 'This device remembers no password for this site now.',
   https: 'This page opens only over a secure connection: open it at its https:// address.',
 };
+
+// Protects the folder's pages in one run with these passwords: the share
+// link's key, which is the first password's.
+function protect(folder, passwords) {
+  const run = spawnSync(process.env.KELVARA_CLI, ['--strong', '--share', '--password-stdin', '--protect', path.join(work, folder)], { input: passwords.map((password) => `${password}\n`).join('') });
+  assert.equal(run.status, 0, `kelvara-cli: ${run.stdout}${run.stderr}`);
+  return /#kelvara=([\w-]+)\n/.exec(run.stdout)[1];
+}
 
 // One run of three passwords over four pages (strong/), another run of its
 // own password (other/), the pages as their authors wrote them (original/).
 const passwords = ['first password', 'zweites Paßwort €', 'третий'];
 const authors = ['handbook.htm', 'patisserie.htm', 'raspisanie.htm', 'utf8-news.htm'];
-const write = (name, bytes) => fs.mkdirSync(path.dirname(path.join(work, name)), { recursive: true }) ?? fs.writeFileSync(path.join(work, name), bytes);
 for (const folder of ['original', 'strong', 'other']) fs.cpSync(path.join(here, 'pages/assets'), path.join(work, folder, 'assets'), { recursive: true });
-for (const name of authors) write(`original/${name}`, fs.readFileSync(path.join(here, 'pages', name)));
-for (const [name, page] of Object.entries(strongRun(Object.fromEntries(authors.map((name) => [name, fs.readFileSync(path.join(here, 'pages', name))])), passwords))) write(`strong/${name}`, page);
-write('other/utf8-news.htm', strongRun({ page: fs.readFileSync(path.join(here, 'pages/utf8-news.htm')) }, ['another run']).page);
+for (const name of authors) for (const folder of ['original', 'strong']) fs.copyFileSync(path.join(here, 'pages', name), path.join(work, folder, name));
+fs.copyFileSync(path.join(here, 'pages/utf8-news.htm'), path.join(work, 'other/utf8-news.htm'));
+const shareKey = protect('strong', passwords);
+protect('other', ['another run']);
+const salt = /VetrakStrong\("([^"]+)"/.exec(fs.readFileSync(path.join(work, 'strong/handbook.htm'), 'latin1'))[1];
 // The payload changed by one character: a password's slot still opens.
 const damaged = fs.readFileSync(path.join(work, 'strong/patisserie.htm'), 'latin1').replace(/(VetrakPayload\("[^"]*", "[^"]{40})(.)/, (_, lead, c) => lead + (c === 'A' ? 'B' : 'A'));
-write('damaged.htm', Buffer.from(damaged, 'latin1'));
-write('frame.htm', '<!DOCTYPE html><title>Frame</title><iframe sandbox="allow-scripts" src="strong/raspisanie.htm" width="600" height="400"></iframe>');
-
-// The key that a password gives for a page's run, as the page says to derive it.
-function kek(page, password) {
-  const [, salt, iterations] = /VetrakStrong\("([^"]+)", (\d+)\);/.exec(fs.readFileSync(path.join(work, page), 'latin1'));
-  return { salt, key: crypto.pbkdf2Sync(Buffer.from(password), Buffer.from(salt, 'base64'), Number(iterations), 32, 'sha256') };
-}
+fs.writeFileSync(path.join(work, 'damaged.htm'), damaged, 'latin1');
+fs.writeFileSync(path.join(work, 'frame.htm'), '<!DOCTYPE html><title>Frame</title><iframe sandbox="allow-scripts" src="strong/raspisanie.htm" width="600" height="400"></iframe>');
 
 const errors = [];
 
@@ -113,7 +116,7 @@ async function visit(context, url, { passwords: typed = [], remember = false, ta
 }
 
 // A row: the page and its fragment, the passwords typed in turn (indexes
-// into the run's, or a wrong one), the notes seen. The decoded page must be
+// into the run's, or a wrong or empty one), the notes seen. The decoded page must be
 // the author's as the browser shows it: title, mode, language, the whole
 // document as its scripts left it, scrolled to its fragment's target, and
 // looking the same; before the password nothing but the page was fetched.
@@ -122,8 +125,8 @@ test("each password of the run opens its pages as their authors made them; a wro
   const rows = [
     ['handbook.htm#care', [0], [says.working]],
     ['patisserie.htm', [1], [says.working]],
-    ['raspisanie.htm', ['third'.toUpperCase(), 2], [says.working, says.wrong, says.working]],
-    ['utf8-news.htm', ['', 0], ['Type the password.', says.working]],
+    ['raspisanie.htm', ['wrong', 2], [says.working, says.wrong, says.working]],
+    ['utf8-news.htm', ['', 0], [says.empty, says.working]],
   ];
   for (const [page, typed, notes] of rows) {
     const original = await visit(context, `${local}/original/${page}`, { screenshot: true });
@@ -143,9 +146,8 @@ test("each password of the run opens its pages as their authors made them; a wro
 // leaves neither the address bar nor the history.
 test('remembered keys, forgetting them, and share links', async () => {
   const context = await profile();
-  const first = kek('strong/patisserie.htm', passwords[1]);
-  const remembered = await visit(context, `${local}/strong/patisserie.htm`, { passwords: [passwords[1]], remember: true });
-  assert.deepEqual([remembered.state[0], remembered.kept], ['Pâtisserie du Marché – commandes', { [`kelvara:${first.salt}`]: first.key.toString('base64') }]);
+  const remembered = await visit(context, `${local}/strong/patisserie.htm`, { passwords: [passwords[0]], remember: true });
+  assert.deepEqual([remembered.state[0], remembered.kept], ['Pâtisserie du Marché – commandes', { [`kelvara:${salt}`]: Buffer.from(shareKey, 'base64url').toString('base64') }]);
   // Opened without the form, and put back in place on a reload, as the browser does with other pages.
   const again = await visit(context, `${local}/strong/handbook.htm`);
   await again.tab.evaluate(() => scrollTo(0, 300));
@@ -162,16 +164,15 @@ test('remembered keys, forgetting them, and share links', async () => {
   const forgot = await visit(context, `${local}/strong/handbook.htm#kelvara-forget`);
   assert.deepEqual([forgot.form, forgot.notes, forgot.kept, forgot.address[0]], [[true, true, true, false], [says.forgotten], {}, `${local}/strong/handbook.htm`]);
 
-  await forgot.tab.evaluate((name) => localStorage.setItem(name, btoa('a key of another time, 32 bytes')), `kelvara:${first.salt}`);
+  await forgot.tab.evaluate((name) => localStorage.setItem(name, btoa('a key of another time, 32 bytes')), `kelvara:${salt}`);
   const stale = await visit(context, `${local}/strong/handbook.htm`);
   assert.deepEqual([stale.form, stale.kept], [[true, true, true, false], {}]);
   await context.close();
 
   const shared = await profile();
-  const link = kek('strong/handbook.htm', passwords[0]).key.toString('base64url');
-  const opened = await visit(shared, `${local}/strong/handbook.htm#kelvara=${link}`);
+  const opened = await visit(shared, `${local}/strong/handbook.htm#kelvara=${shareKey}`);
   assert.deepEqual([opened.notes, opened.state[0], opened.address], [[], 'Field handbook — weather station', [`${local}/strong/handbook.htm`, `${local}/strong/handbook.htm`]]);
-  const refused = await visit(shared, `${local}/strong/handbook.htm#kelvara=${link.replace(/^./, (c) => (c === 'A' ? 'B' : 'A'))}`);
+  const refused = await visit(shared, `${local}/strong/handbook.htm#kelvara=${shareKey.replace(/^./, (c) => (c === 'A' ? 'B' : 'A'))}`);
   assert.deepEqual([refused.form, refused.notes, refused.address[0]], [[true, true, true, false], [says.link], `${local}/strong/handbook.htm`]);
   await shared.close();
   assert.deepEqual(errors.splice(0), []);
