@@ -1,12 +1,15 @@
 #include "format/decoder_script.h"
 
+#include "format/decoder_parts.h"
+
 namespace kelvara {
 
 std::string_view DecoderScript() {
-  // Kept as one raw text so that it reads as the script it is. It stays in
-  // the JavaScript of old browsers (no let, no arrows, no typed arrays unless
-  // they are there) and needs no secure context, so that a page served over
-  // plain http still opens.
+  // Kept as raw text so that it reads as the script it is, around the part
+  // that writes the author's page, which the strong form's decoder shares.
+  // It stays in the JavaScript of old browsers (no let, no arrows, no typed
+  // arrays unless they are there) and needs no secure context, so that a
+  // page served over plain http still opens.
   //
   // VetrakMain runs twice when the plain page's body had its own onload (the
   // browser keeps that one and ours from the load listener): the first run
@@ -18,7 +21,7 @@ std::string_view DecoderScript() {
   // Where the page line is there and the browser can read it, the author's
   // whole page replaces this one as a new document; everywhere else the
   // title and body lines are shown in this page, as restoring would give them.
-  static constexpr std::string_view kScript = R"js(<html>
+  static constexpr std::string_view kOpening = R"js(<html>
 <head>
 <title>Kelvara</title>
 <script language="javascript">
@@ -189,9 +192,17 @@ std::string_view DecoderScript() {
       writer.close().then(null, function () {});
       new Response(inflate.readable).arrayBuffer().then(function (page)
       {
-        // From a task of its own: written while this page's load event is
-        // still being dispatched, the new document's own load never fires.
-        setTimeout(function () { VetrakWrite(new Uint8Array(page)); }, 0);
+        var text;
+        try
+        {
+          text = VetrakPageText(new Uint8Array(page), document.characterSet);
+        }
+        catch (e)
+        {
+          VetrakShowParts();
+          return;
+        }
+        setTimeout(function () { VetrakWrite(text); }, 0);
       }, VetrakShowParts);
       return true;
     }
@@ -200,194 +211,8 @@ std::string_view DecoderScript() {
       return false;
     }
   }
-
-  // The author's page as a new document, so that its document type, its
-  // html element and its scripts hold and its load events fire. The URL,
-  // and with it the fragment, stays that of this page.
-  function VetrakWrite(bytes)
-  {
-    var text;
-    try
-    {
-      text = VetrakPageText(bytes);
-    }
-    catch (e)
-    {
-      VetrakShowParts();
-      return;
-    }
-    var place = VetrakPlace(false);
-    document.open();
-    // Set before the page's own, which come with its text.
-    if (place) { window.addEventListener("load", function () { window.scrollTo(place[0], place[1]); }, false); }
-    window.addEventListener("pagehide", function () { VetrakPlace(true); }, false);
-    document.write(text);
-    document.close();
-  }
-
-  // Where the visitor left the page, kept on leaving it and given back on
-  // coming back to it or reloading it, as the browser does for other pages:
-  // this one is empty when it loads, too short to be put back in place.
-  function VetrakPlace(leaving)
-  {
-    try
-    {
-      // The first use of the storage can take milliseconds: none on a first visit.
-      if (!leaving && performance.getEntriesByType("navigation")[0].type == "navigate") { return null; }
-      var entry = window.navigation && navigation.currentEntry ? navigation.currentEntry.key : location.href;
-      var key = "VetrakPlace " + entry;
-      if (leaving) { sessionStorage.setItem(key, window.scrollX + " " + window.scrollY); return null; }
-      var place = sessionStorage.getItem(key);
-      return place ? place.split(" ") : null;
-    }
-    catch (e)
-    {
-      return null;
-    }
-  }
-
-  // The page's bytes as the browser reads the page itself: by its byte order
-  // mark, else by its own declaration, else as UTF-8 where they are valid
-  // UTF-8 (what the browser does with a file), else in this page's encoding.
-  function VetrakPageText(bytes)
-  {
-    var label = null;
-    if (bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) { label = "utf-8"; }
-    else if (bytes[0] == 0xFE && bytes[1] == 0xFF) { label = "utf-16be"; }
-    else if (bytes[0] == 0xFF && bytes[1] == 0xFE) { label = "utf-16le"; }
-    else { label = VetrakDeclared(String.fromCharCode.apply(null, bytes.subarray(0, 1024))); }
-    if (label != null) { return new TextDecoder(label).decode(bytes); }
-    try
-    {
-      return new TextDecoder("utf-8", { fatal: true }).decode(bytes);
-    }
-    catch (e)
-    {
-      return new TextDecoder(document.characterSet).decode(bytes);
-    }
-  }
-
-  // The encoding that a meta line among the page's first bytes declares,
-  // looked for as a browser looks before it reads a page: tags, attributes
-  // and comments passed by, a Content-Type's charset only with its
-  // http-equiv, labels that no encoding has passed by. Null when none is
-  // found before the bytes end.
-  function VetrakDeclared(text)
-  {
-    var at = 0;
-    var spaces = "\t\n\f\r ";
-    function space(c) { return c != "" && spaces.indexOf(c) >= 0; }
-    // A tag cut off by the end of the bytes might have said anything.
-    function next() { if (at >= text.length) { throw spaces; } return text.charAt(at); }
-    function encoding(label)
-    {
-      try { return new TextDecoder(label).encoding; } catch (e) { return ""; }
-    }
-    // The next attribute as [name, value] in lower case, or null at ">".
-    function attribute()
-    {
-      while (space(next()) || next() == "/") { at++; }
-      if (next() == ">") { return null; }
-      var name = "";
-      for (;; at++)
-      {
-        var c = next();
-        if (c == "=" && name != "") { break; }
-        if (space(c))
-        {
-          while (space(next())) { at++; }
-          if (next() != "=") { return [name, ""]; }
-          break;
-        }
-        if (c == "/" || c == ">") { return [name, ""]; }
-        name += c.toLowerCase();
-      }
-      at++;
-      while (space(next())) { at++; }
-      var value = "";
-      var quote = next();
-      if (quote == ">") { return [name, ""]; }
-      if (quote == "\"" || quote == "'")
-      {
-        for (at++; next() != quote; at++) { value += next().toLowerCase(); }
-        at++;
-        return [name, value];
-      }
-      for (; !space(next()) && next() != ">"; at++) { value += next().toLowerCase(); }
-      return [name, value];
-    }
-    // The label after "charset=" in a Content-Type value.
-    function fromContent(content)
-    {
-      for (var from = 0; (from = content.indexOf("charset", from)) >= 0;)
-      {
-        for (from += 7; space(content.charAt(from)); from++) {}
-        if (content.charAt(from) != "=") { continue; }
-        for (from++; space(content.charAt(from)); from++) {}
-        var quote = content.charAt(from);
-        if (quote == "\"" || quote == "'")
-        {
-          var end = content.indexOf(quote, from + 1);
-          return end < 0 ? "" : encoding(content.substring(from + 1, end));
-        }
-        var stop = from;
-        while (stop < content.length && !space(content.charAt(stop)) && content.charAt(stop) != ";") { stop++; }
-        return encoding(content.substring(from, stop));
-      }
-      return "";
-    }
-    try
-    {
-      for (; at < text.length; at++)
-      {
-        var start = text.substr(at, 6).toLowerCase();
-        if (start.substr(0, 4) == "<!--")
-        {
-          at = text.indexOf("-->", at + 2) + 2;
-          if (at < 2) { return null; }
-        }
-        else if (/^<meta[\t\n\f\r \/]/.test(start))
-        {
-          at += 5;
-          var seen = {};
-          var pragma = false;
-          var needPragma = null;
-          var charset = null;
-          for (var pair; (pair = attribute()) != null;)
-          {
-            if (seen["=" + pair[0]]) { continue; }
-            seen["=" + pair[0]] = true;
-            if (pair[0] == "http-equiv") { pragma = pragma || pair[1] == "content-type"; }
-            if (pair[0] == "content" && charset == null)
-            {
-              var declared = fromContent(pair[1]);
-              if (declared != "") { charset = declared; needPragma = true; }
-            }
-            if (pair[0] == "charset") { charset = encoding(pair[1]); needPragma = false; }
-          }
-          if (needPragma != null && (pragma || !needPragma) && charset != "")
-          {
-            return /^utf-16/.test(charset) ? "utf-8" : charset == "x-user-defined" ? "windows-1252" : charset;
-          }
-        }
-        else if (/^<\/?[a-z]/.test(start))
-        {
-          while (!space(next()) && next() != ">") { at++; }
-          while (attribute() != null) {}
-        }
-        else if (/^<[!\/?]/.test(start))
-        {
-          at = text.indexOf(">", at + 1);
-          if (at < 0) { return null; }
-        }
-      }
-    }
-    catch (end)
-    {
-    }
-    return null;
-  }
-
+)js";
+  static constexpr std::string_view kClosing = R"js(
   // While the page is being written, the load handlers after this one (the
   // page's own body onload, the head's scripts) are held back: the page
   // they are for is not there yet, and in it they run once more.
@@ -461,7 +286,7 @@ std::string_view DecoderScript() {
 
   function VetrakMain()
   {)js";
-  return kScript;
+  return decoder_parts::Joined<kOpening, decoder_parts::kWritePage, kClosing>();
 }
 
 }  // namespace kelvara

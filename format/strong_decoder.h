@@ -4,11 +4,11 @@
 
 namespace kelvara {
 
-// The fixed parts of a strong page, LF-separated (the writer ends each line
-// with CR LF): the rest of its head (style and the decoder script, which
-// asks for the password in the page and writes the author's page in), and
-// the top of its body (the password form). Neither holds a data line's
-// lead-in, nor "<title>".
+// The fixed parts of a page in the strong form, LF-separated (the writer ends
+// each line with CR LF): what goes into its head after the viewport line (the
+// style and the decoder script), and what opens its body (the password form),
+// before the script of the page's data lines. Neither holds a data line's
+// lead-in, "<title>", or "</script>" other than the end of its own scripts.
 std::string_view StrongPageHead();
 std::string_view StrongPageBody();
 

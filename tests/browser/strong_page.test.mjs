@@ -1,0 +1,230 @@
+// Pages in the strong form in headless Chromium: every password of a run
+// opens its pages to the author's page as the browser shows it, a wrong one
+// is told, remembered keys and share links open the pages of their run
+// without the form, and nothing raises a script error. kelvara-cli
+// (KELVARA_CLI, set by CTest) protects the pages; they are served at
+// localhost, a secure context, where Web Crypto is, through the browser's
+// routing; once at a plain http name, where it is not.
+import { after, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { spawnSync } from 'node:child_process';
+import fs from 'node:fs';
+import path from 'node:path';
+
+const here = path.dirname(new URL(import.meta.url).pathname);
+const work = fs.mkdtempSync('/tmp/kelvara-strong-');
+const local = 'http://localhost:8417';
+const { chromium } = await import('playwright-core').catch((error) => assert.fail(`run scripts/install-deps.sh browser: ${error}`));
+const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: ['--no-sandbox', '--disable-gpu'] });
+after(() => browser.close().then(() => fs.rmSync(work, { recursive: true })));
+
+const says = {
+  working: 'Checking the password\u2026', wrong: 'Wrong password.', damaged: 'This page is damaged.',
+  empty: 'Type the password.', link: 'The key in this link does not open this page.', forgotten: 'This device remembers no password for this site now.',
+  https: 'This page opens only over a secure connection: open it at its https:// address.',
+};
+
+// Protects the folder's pages in one run with these passwords: the share
+// link's key, which is the first password's.
+function protect(folder, passwords) {
+  const run = spawnSync(process.env.KELVARA_CLI, ['--strong', '--share', '--password-stdin', '--protect', path.join(work, folder)], { input: passwords.map((password) => `${password}\n`).join('') });
+  assert.equal(run.status, 0, `kelvara-cli: ${run.stdout}${run.stderr}`);
+  return /#kelvara=([\w-]+)\n/.exec(run.stdout)[1];
+}
+
+// One run of three passwords over four pages (strong/), another run of its
+// own password (other/), the pages as their authors wrote them (original/).
+const passwords = ['first password', 'zweites Paßwort €', 'третий'];
+const authors = ['handbook.htm', 'patisserie.htm', 'raspisanie.htm', 'utf8-news.htm'];
+for (const folder of ['original', 'strong', 'other']) fs.cpSync(path.join(here, 'pages/assets'), path.join(work, folder, 'assets'), { recursive: true });
+for (const name of authors) for (const folder of ['original', 'strong']) fs.copyFileSync(path.join(here, 'pages', name), path.join(work, folder, name));
+fs.copyFileSync(path.join(here, 'pages/utf8-news.htm'), path.join(work, 'other/utf8-news.htm'));
+const shareKey = protect('strong', passwords);
+protect('other', ['another run']);
+const salt = /VetrakStrong\("([^"]+)"/.exec(fs.readFileSync(path.join(work, 'strong/handbook.htm'), 'latin1'))[1];
+// The payload changed by one character: a password's slot still opens.
+const damaged = fs.readFileSync(path.join(work, 'strong/patisserie.htm'), 'latin1').replace(/(VetrakPayload\("[^"]*", "[^"]{40})(.)/, (_, lead, c) => lead + (c === 'A' ? 'B' : 'A'));
+fs.writeFileSync(path.join(work, 'damaged.htm'), damaged, 'latin1');
+fs.writeFileSync(path.join(work, 'frame.htm'), '<!DOCTYPE html><title>Frame</title><iframe sandbox="allow-scripts" src="strong/raspisanie.htm" width="600" height="400"></iframe>');
+
+const errors = [];
+
+// A browser profile of its own (storage and all) in which the pages' load
+// events and the form's notes are recorded.
+async function profile(options = {}) {
+  const context = await browser.newContext(options);
+  await context.addInitScript(() => {
+    // document.open drops every listener set before it, and the written document may load inside close.
+    const close = Document.prototype.close;
+    Document.prototype.close = function () {
+      window.kelvaraWritten = 'loading';
+      addEventListener('load', () => { window.kelvaraWritten = 'loaded'; });
+      close.call(this);
+    };
+    window.kelvaraNotes = [];
+    new MutationObserver(() => {
+      const note = document.getElementById('VetrakNote')?.textContent;
+      if (note !== undefined && note !== (window.kelvaraNotes.at(-1) ?? '')) window.kelvaraNotes.push(note);
+    }).observe(document, { subtree: true, childList: true, characterData: true });
+  });
+  await context.route(/^http:\/\/(localhost:8417|kelvara\.test)\//, (route) => fs.promises.readFile(path.join(work, new URL(route.request().url()).pathname))
+    .then((body) => route.fulfill({ body, contentType: route.request().url().endsWith('.css') ? 'text/css' : 'text/html' }), () => route.fulfill({ status: 404 })));
+  return context;
+}
+
+// The form waiting for the visitor, or the page written and loaded (or an
+// author's page that was never protected).
+const settled = (target) => target.waitForFunction(() => {
+  const form = document.getElementById('VetrakForm');
+  return form ? !form.hidden && !document.getElementById('VetrakOpen').disabled : window.kelvaraWritten !== 'loading';
+}, null, { timeout: 10000 });
+
+// Opens a page (in the frame of the page at `url`, with `frame`), types each
+// password with Enter where the form asks for it, ticking "Remember me"
+// first when asked to, or taps Open with `tap`: the requests made before
+// the first password, the focused element and the field's text before each
+// password, the form's notes in order, and what the visitor sees at the end.
+async function visit(context, url, { passwords: typed = [], remember = false, tap = false, frame = false, screenshot = false } = {}) {
+  const tab = await context.newPage();
+  const requests = [];
+  tab.on('pageerror', (error) => errors.push(`${url}: ${error.message}`));
+  tab.on('request', (request) => requests.push(request.url()));
+  await tab.goto(url, { waitUntil: 'load' });
+  const target = frame ? tab.frames()[1] : tab;
+  const seen = { tries: [] };
+  const form = () => target.evaluate(() => [document.activeElement?.id, document.getElementById('VetrakPassword')?.value]);
+  await settled(target);
+  seen.requests = requests.slice();
+  for (const password of typed) {
+    seen.tries.push(await form());
+    if (frame) await target.fill('#VetrakPassword', password);
+    else await tab.keyboard.type(password);
+    if (remember) await target.check('#VetrakRemember');
+    await (tap ? target.tap('#VetrakOpen') : target.press('#VetrakPassword', 'Enter'));
+    await settled(target);
+  }
+  Object.assign(seen, await target.evaluate(() => ({
+    notes: window.kelvaraNotes,
+    form: ['Form', 'Ask', 'Keep', 'Forget'].map((part) => document.getElementById(`Vetrak${part}`)?.hidden === false),
+    state: [document.title, document.compatMode, document.documentElement.lang, new XMLSerializer().serializeToString(document), scrollY, document.querySelector(':target')?.id, location.hash],
+    address: [location.href, ...(window.navigation ? navigation.entries().map((entry) => entry.url) : [])],
+    kept: (() => { try { return { ...localStorage }; } catch { return null; } })(),
+  })));
+  if (screenshot) seen.screenshot = await tab.screenshot({ fullPage: true });
+  seen.tab = tab;
+  return seen;
+}
+
+// A row: the page and its fragment, the passwords typed in turn (indexes
+// into the run's, or a wrong or empty one), the notes seen. The decoded page must be
+// the author's as the browser shows it: title, mode, language, the whole
+// document as its scripts left it, scrolled to its fragment's target, and
+// looking the same; before the password nothing but the page was fetched.
+test("each password of the run opens its pages as their authors made them; a wrong one is told", async () => {
+  const context = await profile();
+  const rows = [
+    ['handbook.htm#care', [0], [says.working]],
+    ['patisserie.htm', [1], [says.working]],
+    ['raspisanie.htm', ['wrong', 2], [says.working, says.wrong, says.working]],
+    ['utf8-news.htm', ['', 0], [says.empty, says.working]],
+  ];
+  for (const [page, typed, notes] of rows) {
+    const original = await visit(context, `${local}/original/${page}`, { screenshot: true });
+    const decoded = await visit(context, `${local}/strong/${page}`, { passwords: typed.map((i) => passwords[i] ?? i), screenshot: true });
+    assert.deepEqual(decoded.requests, [`${local}/strong/${page.replace(/#.*/, '')}`], page);
+    assert.deepEqual(decoded.tries, typed.map(() => ['VetrakPassword', '']), page);
+    assert.deepEqual([decoded.notes, decoded.state], [notes, original.state], page);
+    assert.ok(decoded.screenshot.equals(original.screenshot), `${page}: the decoded page looks different from the author's`);
+  }
+  await context.close();
+  assert.deepEqual(errors.splice(0), []);
+});
+
+// Remembering keeps the key of the run, not the password, and opens the
+// run's other pages without the form; a key that opens nothing is dropped,
+// one of another run is offered to forget; a share link opens its page and
+// leaves neither the address bar nor the history.
+test('remembered keys, forgetting them, and share links', async () => {
+  const context = await profile();
+  const remembered = await visit(context, `${local}/strong/patisserie.htm`, { passwords: [passwords[0]], remember: true });
+  assert.deepEqual([remembered.state[0], remembered.kept], ['Pâtisserie du Marché – commandes', { [`kelvara:${salt}`]: Buffer.from(shareKey, 'base64url').toString('base64') }]);
+  // Opened without the form, and put back in place on a reload, as the browser does with other pages.
+  const again = await visit(context, `${local}/strong/handbook.htm`);
+  await again.tab.evaluate(() => scrollTo(0, 300));
+  await again.tab.reload({ waitUntil: 'load' });
+  await settled(again.tab);
+  assert.deepEqual([again.notes, again.state[2], await again.tab.evaluate(() => scrollY)], [[], 'en-GB', 300]);
+
+  const other = await visit(context, `${local}/other/utf8-news.htm`);
+  assert.deepEqual([other.form, other.notes], [[true, true, true, true], []]);
+  await other.tab.click('#VetrakForget');
+  assert.deepEqual(await other.tab.evaluate(() => [document.getElementById('VetrakForget').hidden, window.kelvaraNotes, localStorage.length]), [true, [says.forgotten], 0]);
+
+  await visit(context, `${local}/strong/utf8-news.htm`, { passwords: [passwords[2]], remember: true });
+  const forgot = await visit(context, `${local}/strong/handbook.htm#kelvara-forget`);
+  assert.deepEqual([forgot.form, forgot.notes, forgot.kept, forgot.address[0]], [[true, true, true, false], [says.forgotten], {}, `${local}/strong/handbook.htm`]);
+
+  await forgot.tab.evaluate((name) => localStorage.setItem(name, btoa('a key of another time, 32 bytes')), `kelvara:${salt}`);
+  const stale = await visit(context, `${local}/strong/handbook.htm`);
+  assert.deepEqual([stale.form, stale.kept], [[true, true, true, false], {}]);
+  await context.close();
+
+  const shared = await profile();
+  const opened = await visit(shared, `${local}/strong/handbook.htm#kelvara=${shareKey}`);
+  assert.deepEqual([opened.notes, opened.state[0], opened.address], [[], 'Field handbook — weather station', [`${local}/strong/handbook.htm`, `${local}/strong/handbook.htm`]]);
+  const refused = await visit(shared, `${local}/strong/handbook.htm#kelvara=${shareKey.replace(/^./, (c) => (c === 'A' ? 'B' : 'A'))}`);
+  assert.deepEqual([refused.form, refused.notes, refused.address[0]], [[true, true, true, false], [says.link], `${local}/strong/handbook.htm`]);
+  await shared.close();
+  assert.deepEqual(errors.splice(0), []);
+});
+
+// Where the page cannot be opened, the form says why; in a sandboxed frame
+// (no storage) and on a phone's screen it works as anywhere.
+test('plain http, a damaged page, a sandboxed frame, a phone', async () => {
+  const context = await profile();
+  const plain = await visit(context, 'http://kelvara.test/strong/handbook.htm');
+  assert.deepEqual([plain.form, plain.notes, plain.requests], [[true, false, true, false], [says.https], ['http://kelvara.test/strong/handbook.htm']]);
+  for (const [typed, notes, form] of [[passwords[0], [says.working, says.damaged], [true, false, true, false]], ['nope', [says.working, says.wrong], [true, true, true, false]]]) {
+    const seen = await visit(context, `${local}/damaged.htm`, { passwords: [typed] });
+    assert.deepEqual([seen.notes, seen.form], [notes, form], typed);
+  }
+  const framed = await visit(context, `${local}/frame.htm`, { passwords: [passwords[2]], frame: true });
+  const original = await visit(context, `${local}/original/raspisanie.htm`);
+  assert.deepEqual(framed.state.slice(0, 4), original.state.slice(0, 4));
+  assert.deepEqual((await visit(context, `${local}/frame.htm`, { frame: true })).form, [true, true, false, false]);
+  await context.close();
+
+  const phone = await profile({ viewport: { width: 320, height: 568 }, deviceScaleFactor: 2, isMobile: true, hasTouch: true });
+  const tab = (await visit(phone, `${local}/strong/utf8-news.htm`)).tab;
+  const boxes = await tab.evaluate(() => [document.documentElement.scrollWidth,
+    ...['#VetrakPassword', '.VetrakRemember', '#VetrakOpen'].map((selector) => document.querySelector(selector).getBoundingClientRect()).map((box) => [box.right <= 320, box.height >= 44])]);
+  assert.deepEqual(boxes, [320, [true, true], [true, true], [true, true]]);
+  assert.equal((await visit(phone, `${local}/strong/utf8-news.htm`, { passwords: [passwords[0]], tap: true })).state[0], 'Café & Bar — news');
+  await phone.close();
+  assert.deepEqual(errors.splice(0), []);
+});
+
+// The browser's key derivation and AES-256-GCM give the answers that the
+// programs are held to.
+test('Web Crypto gives the known answers', async () => {
+  const context = await profile();
+  const { tab } = await visit(context, `${local}/original/handbook.htm`);
+  const cases = fs.readFileSync(path.join(here, '../../cipher/testdata/strong_vectors.txt'), 'utf8').split('\n').filter((line) => /^(pbkdf2|gcm) /.test(line)).map((line) => line.split(' '));
+  assert.equal(cases.length, 6);
+  for (const [kind, ...fields] of cases) {
+    const [a, b, c, d, e, f] = fields.map((field) => (field === '-' ? '' : field.toLowerCase()));
+    const got = await tab.evaluate(async ([kind, a, b, c, d]) => {
+      const bytes = (hex) => new Uint8Array(hex.match(/../g)?.map((pair) => parseInt(pair, 16)) ?? []);
+      const hex = (buffer) => [...new Uint8Array(buffer)].map((byte) => byte.toString(16).padStart(2, '0')).join('');
+      if (kind === 'pbkdf2') {
+        const base = await crypto.subtle.importKey('raw', bytes(a), 'PBKDF2', false, ['deriveBits']);
+        return hex(await crypto.subtle.deriveBits({ name: 'PBKDF2', hash: 'SHA-256', salt: bytes(b), iterations: Number(c) }, base, d.length * 4));
+      }
+      const key = await crypto.subtle.importKey('raw', bytes(a), 'AES-GCM', false, ['encrypt']);
+      return hex(await crypto.subtle.encrypt({ name: 'AES-GCM', iv: bytes(b), additionalData: bytes(c) }, key, bytes(d)));
+    }, [kind, a, b, c, d]);
+    assert.equal(got, kind === 'pbkdf2' ? d : e + f, `${kind} ${a.slice(0, 16)}`);
+  }
+  await context.close();
+  assert.deepEqual(errors.splice(0), []);
+});
