@@ -5,40 +5,19 @@
 // restores the pages; the browser fetches them from a scratch folder over
 // http, with no charset in the answers, so that the pages' own declarations
 // decide.
-import { after, test } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
+import { cli as run, copyPages, here, profile, work } from './chromium.mjs';
 
-const here = path.dirname(new URL(import.meta.url).pathname);
-const work = fs.mkdtempSync('/tmp/kelvara-browser-');
 // The prompt's message and default answer, first and after a wrong password.
 const promptTexts = [['Page protected by Kelvara encryption tool.', 'Please enter your password'], ['Wrong password. Page protected by Kelvara encryption tool.', '']];
-const { chromium } = await import('playwright-core').catch((error) => assert.fail(`run scripts/install-deps.sh browser: ${error}`));
-const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update'] });
-// One context for every tab: making a context for each costs more than the page it shows.
-const context = await browser.newContext();
-// The document that the decoder writes loads on its own, after the protected
-// page's load, and may do so inside document.close; document.open drops every
-// listener set before it.
-await context.addInitScript(() => {
-  const close = Document.prototype.close;
-  Document.prototype.close = function () {
-    window.kelvaraWritten = 'loading';
-    addEventListener('load', () => { window.kelvaraWritten = 'loaded'; });
-    close.call(this);
-  };
-});
-await context.route('http://kelvara.test/**', (route) => fs.promises.readFile(path.join(work, new URL(route.request().url()).pathname))
-  .then((body) => route.fulfill({ body, contentType: route.request().url().endsWith('.css') ? 'text/css' : 'text/html' }), () => route.fulfill({ status: 404 })));
-after(() => browser.close().then(() => fs.rmSync(work, { recursive: true })));
+// One profile for every tab: making one for each costs more than the page it shows.
+const context = await profile('http://kelvara.test/**');
 
 // Runs kelvara-cli on a page of the scratch folder; the password is given as its bytes.
-function cli(args, password) {
-  const run = spawnSync(process.env.KELVARA_CLI, ['--password-stdin', ...args], { input: Buffer.concat([Buffer.from(password), Buffer.from('\n')]) });
-  assert.equal(run.status, 0, `kelvara-cli ${args}: ${run.stdout}${run.stderr}`);
-}
+const cli = (args, password) => run(['--password-stdin', ...args], Buffer.concat([Buffer.from(password), Buffer.from('\n')]));
 
 // Writes the plain page (text or bytes) as `name` in the scratch folder and protects it.
 function protect(name, plain, password) {
@@ -100,10 +79,8 @@ test('pages look decoded as their authors made them, and without the page line a
   assert.deepEqual(pages.map(([page]) => page).sort(), fs.readdirSync(path.join(here, 'pages')).filter((name) => name.endsWith('.htm')).sort());
   // A tab for each of the four, each page after the last, so their histories stay alike.
   const tabs = {};
-  for (const folder of ['original', 'protected', 'parts', 'restored']) {
-    fs.cpSync(path.join(here, 'pages/assets'), path.join(work, folder, 'assets'), { recursive: true });
-    tabs[folder] = await context.newPage();
-  }
+  copyPages(['original', 'protected', 'parts', 'restored']);
+  for (const folder of ['original', 'protected', 'parts', 'restored']) tabs[folder] = await context.newPage();
   for (const [i, [page, fragment = '', served = 'http', old]] of pages.entries()) {
     fs.copyFileSync(path.join(here, 'pages', page), path.join(work, 'original', page));
     // Typed into the browser, "€" is the Windows-1252 byte 0x80; kelvara-cli takes it so in UTF-8.

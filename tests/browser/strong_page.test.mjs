@@ -5,19 +5,13 @@
 // (KELVARA_CLI, set by CTest) protects the pages; they are served at
 // localhost, a secure context, where Web Crypto is, through the browser's
 // routing; once at a plain http name, where it is not.
-import { after, test } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
+import { cli, copyPages, profile as newProfile, work } from './chromium.mjs';
 
-const here = path.dirname(new URL(import.meta.url).pathname);
-const work = fs.mkdtempSync('/tmp/kelvara-strong-');
 const local = 'http://localhost:8417';
-const { chromium } = await import('playwright-core').catch((error) => assert.fail(`run scripts/install-deps.sh browser: ${error}`));
-const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update'] });
-after(() => browser.close().then(() => fs.rmSync(work, { recursive: true })));
-
 const says = {
   working: 'Checking the password\u2026', wrong: 'Wrong password.', damaged: 'This page is damaged.',
   empty: 'Type the password.', link: 'The key in this link does not open this page.', forgotten: 'This device remembers no password for this site now.',
@@ -27,18 +21,16 @@ const says = {
 // Protects the folder's pages in one run with these passwords: the share
 // link's key, which is the first password's.
 function protect(folder, passwords) {
-  const run = spawnSync(process.env.KELVARA_CLI, ['--strong', '--share', '--password-stdin', '--protect', path.join(work, folder)], { input: passwords.map((password) => `${password}\n`).join('') });
-  assert.equal(run.status, 0, `kelvara-cli: ${run.stdout}${run.stderr}`);
-  return /#kelvara=([\w-]+)\n/.exec(run.stdout)[1];
+  const said = cli(['--strong', '--share', '--password-stdin', '--protect', path.join(work, folder)], passwords.map((password) => `${password}\n`).join(''));
+  return /#kelvara=([\w-]+)\n/.exec(said)[1];
 }
 
 // One run of three passwords over four pages (strong/), another run of its
 // own password (other/), the pages as their authors wrote them (original/).
 const passwords = ['first password', 'zweites Paßwort €', 'третий'];
 const authors = ['handbook.htm', 'patisserie.htm', 'raspisanie.htm', 'utf8-news.htm'];
-for (const folder of ['original', 'strong', 'other']) fs.cpSync(path.join(here, 'pages/assets'), path.join(work, folder, 'assets'), { recursive: true });
-for (const name of authors) for (const folder of ['original', 'strong']) fs.copyFileSync(path.join(here, 'pages', name), path.join(work, folder, name));
-fs.copyFileSync(path.join(here, 'pages/utf8-news.htm'), path.join(work, 'other/utf8-news.htm'));
+copyPages(['original', 'strong'], authors);
+copyPages(['other'], ['utf8-news.htm']);
 const shareKey = protect('strong', passwords);
 protect('other', ['another run']);
 const salt = /VetrakStrong\("([^"]+)"/.exec(fs.readFileSync(path.join(work, 'strong/handbook.htm'), 'latin1'))[1];
@@ -49,28 +41,14 @@ fs.writeFileSync(path.join(work, 'frame.htm'), '<!DOCTYPE html><title>Frame</tit
 
 const errors = [];
 
-// A browser profile of its own (storage and all) in which the pages' load
-// events and the form's notes are recorded.
-async function profile(options = {}) {
-  const context = await browser.newContext(options);
-  await context.addInitScript(() => {
-    // document.open drops every listener set before it, and the written document may load inside close.
-    const close = Document.prototype.close;
-    Document.prototype.close = function () {
-      window.kelvaraWritten = 'loading';
-      addEventListener('load', () => { window.kelvaraWritten = 'loaded'; });
-      close.call(this);
-    };
-    window.kelvaraNotes = [];
-    new MutationObserver(() => {
-      const note = document.getElementById('VetrakNote')?.textContent;
-      if (note !== undefined && note !== (window.kelvaraNotes.at(-1) ?? '')) window.kelvaraNotes.push(note);
-    }).observe(document, { subtree: true, childList: true, characterData: true });
-  });
-  await context.route(/^http:\/\/(localhost:8417|kelvara\.test)\//, (route) => fs.promises.readFile(path.join(work, new URL(route.request().url()).pathname))
-    .then((body) => route.fulfill({ body, contentType: route.request().url().endsWith('.css') ? 'text/css' : 'text/html' }), () => route.fulfill({ status: 404 })));
-  return context;
-}
+// A browser profile of its own in which the form's notes are recorded.
+const profile = (options) => newProfile(/^http:\/\/(localhost:8417|kelvara\.test)\//, options, () => {
+  window.kelvaraNotes = [];
+  new MutationObserver(() => {
+    const note = document.getElementById('VetrakNote')?.textContent;
+    if (note !== undefined && note !== (window.kelvaraNotes.at(-1) ?? '')) window.kelvaraNotes.push(note);
+  }).observe(document, { subtree: true, childList: true, characterData: true });
+});
 
 // The form waiting for the visitor, or the page written and loaded (or an
 // author's page that was never protected).
@@ -210,30 +188,5 @@ test('plain http, a damaged page, a sandboxed frame, a phone', async () => {
   assert.deepEqual(boxes, [320, [true, true], [true, true], [true, true]]);
   assert.equal((await visit(phone, `${local}/strong/utf8-news.htm`, { passwords: [passwords[0]], tap: true, tab: small })).state[0], 'Café & Bar — news');
   await phone.close();
-  assert.deepEqual(errors.splice(0), []);
-});
-
-// The browser's key derivation and AES-256-GCM give the answers that the
-// programs are held to.
-test('Web Crypto gives the known answers', async () => {
-  const context = await profile();
-  const { tab } = await visit(context, `${local}/original/handbook.htm`);
-  const cases = fs.readFileSync(path.join(here, '../../cipher/testdata/strong_vectors.txt'), 'utf8').split('\n').filter((line) => /^(pbkdf2|gcm) /.test(line)).map((line) => line.split(' '));
-  assert.equal(cases.length, 6);
-  for (const [kind, ...fields] of cases) {
-    const [a, b, c, d, e, f] = fields.map((field) => (field === '-' ? '' : field.toLowerCase()));
-    const got = await tab.evaluate(async ([kind, a, b, c, d]) => {
-      const bytes = (hex) => new Uint8Array(hex.match(/../g)?.map((pair) => parseInt(pair, 16)) ?? []);
-      const hex = (buffer) => [...new Uint8Array(buffer)].map((byte) => byte.toString(16).padStart(2, '0')).join('');
-      if (kind === 'pbkdf2') {
-        const base = await crypto.subtle.importKey('raw', bytes(a), 'PBKDF2', false, ['deriveBits']);
-        return hex(await crypto.subtle.deriveBits({ name: 'PBKDF2', hash: 'SHA-256', salt: bytes(b), iterations: Number(c) }, base, d.length * 4));
-      }
-      const key = await crypto.subtle.importKey('raw', bytes(a), 'AES-GCM', false, ['encrypt']);
-      return hex(await crypto.subtle.encrypt({ name: 'AES-GCM', iv: bytes(b), additionalData: bytes(c) }, key, bytes(d)));
-    }, [kind, a, b, c, d]);
-    assert.equal(got, kind === 'pbkdf2' ? d : e + f, `${kind} ${a.slice(0, 16)}`);
-  }
-  await context.close();
   assert.deepEqual(errors.splice(0), []);
 });
