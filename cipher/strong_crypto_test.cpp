@@ -4,6 +4,7 @@
 
 #include <sstream>
 #include <stdexcept>
+#include <tuple>
 
 #include "cipher/page_cipher.h"
 #include "testing/source_file.h"
@@ -23,21 +24,14 @@ std::string Bytes(std::istringstream& line) {
 }
 
 std::string Changed(std::string bytes, std::size_t at) {
-  bytes[at] ^= 0x01;
+  bytes.at(at) ^= 0x01;
   return bytes;
-}
-
-void ExpectRefused(std::string_view key, std::string_view nonce, std::string_view aad,
-                   std::string_view sealed, const char* what) {
-  std::string plain = "left over";
-  EXPECT_FALSE(OpenAesGcm(key, nonce, aad, sealed, plain)) << what;
-  EXPECT_EQ(plain, "") << what;
 }
 
 // Each published answer, both ways; then each vector with one thing changed
 // (a byte of ciphertext or tag, the key, the nonce, the additional data, the
-// length) must be refused, and a key or nonce of another size must throw
-// rather than be read past its end.
+// length) must be refused, giving nothing, and a key or nonce of another
+// size must throw rather than be read past its end.
 TEST(StrongCrypto, PublishedAnswersAndRefusals) {
   std::istringstream file(SourceFile("cipher/testdata/strong_vectors.txt"));
   int derivations = 0;
@@ -50,8 +44,7 @@ TEST(StrongCrypto, PublishedAnswersAndRefusals) {
     line >> kind;
     if (kind == "pbkdf2") {
       ++derivations;
-      const std::string password = Bytes(line);
-      const std::string salt = Bytes(line);
+      const std::string password = Bytes(line), salt = Bytes(line);
       std::uint32_t iterations = 0;
       line >> iterations;
       const std::string key = Bytes(line);
@@ -64,25 +57,23 @@ TEST(StrongCrypto, PublishedAnswersAndRefusals) {
     }
     ASSERT_EQ(kind, "gcm");
     ++seals;
-    const std::string key = Bytes(line);
-    const std::string nonce = Bytes(line);
-    const std::string aad = Bytes(line);
-    const std::string plain = Bytes(line);
-    const std::string ciphertext = Bytes(line);
+    const std::string key = Bytes(line), nonce = Bytes(line), aad = Bytes(line);
+    const std::string plain = Bytes(line), ciphertext = Bytes(line);
     const std::string sealed = SealAesGcm(key, nonce, aad, plain);
     EXPECT_EQ(Hex(sealed), Hex(ciphertext + Bytes(line)));
     std::string opened = "left over";
-    EXPECT_TRUE(OpenAesGcm(key, nonce, aad, sealed, opened));
-    EXPECT_EQ(Hex(opened), Hex(plain));
-
-    for (const std::size_t at : {std::size_t{0}, ciphertext.size(), sealed.size() - 1}) {
-      ExpectRefused(key, nonce, aad, Changed(sealed, at), "a changed byte");
+    EXPECT_TRUE(OpenAesGcm(key, nonce, aad, sealed, opened) && opened == plain);
+    const std::string otherAad = aad.empty() ? "\0"s : Changed(aad, aad.size() - 1);
+    for (const auto& [k, n, a, s] : {std::tuple{key, nonce, aad, Changed(sealed, 0)},
+                                     {key, nonce, aad, Changed(sealed, ciphertext.size())},
+                                     {key, nonce, aad, Changed(sealed, sealed.size() - 1)},
+                                     {Changed(key, kAesGcmKeySize - 1), nonce, aad, sealed},
+                                     {key, Changed(nonce, kAesGcmNonceSize - 1), aad, sealed},
+                                     {key, nonce, otherAad, sealed},
+                                     {key, nonce, aad, sealed.substr(0, sealed.size() - 1)}}) {
+      opened = "left over";
+      EXPECT_TRUE(!OpenAesGcm(k, n, a, s, opened) && opened.empty());
     }
-    ExpectRefused(Changed(key, kAesGcmKeySize - 1), nonce, aad, sealed, "another key");
-    ExpectRefused(key, Changed(nonce, kAesGcmNonceSize - 1), aad, sealed, "another nonce");
-    ExpectRefused(key, nonce, aad.empty() ? "\0"s : Changed(aad, aad.size() - 1), sealed,
-                  "other additional data");
-    ExpectRefused(key, nonce, aad, sealed.substr(0, sealed.size() - 1), "a byte short");
     EXPECT_THROW(SealAesGcm(key.substr(1), nonce, aad, plain), std::invalid_argument);
     EXPECT_THROW(OpenAesGcm(key, nonce + '\0', aad, sealed, opened), std::invalid_argument);
   }

@@ -9,7 +9,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
-import { cli as run, copyPages, here, profile, work } from './chromium.mjs';
+import { cli as run, copyPages, here, profile, visit, work } from './chromium.mjs';
 
 // The prompt's message and default answer, first and after a wrong password.
 const promptTexts = [['Page protected by Kelvara encryption tool.', 'Please enter your password'], ['Wrong password. Page protected by Kelvara encryption tool.', '']];
@@ -26,37 +26,8 @@ function protect(name, plain, password) {
   return name;
 }
 
-// Opens a page of the scratch folder (over http, or as a file), answering
-// the prompts in turn (null cancels): the prompts seen, the script errors,
-// what the visitor then sees once the page shown has loaded, and with
-// `reload` where a reload after a scroll puts the page. A new tab closes
-// after, unless kept; a `tab` given is reused, as opening one costs more than
-// the page shown in it.
-async function open(name, answers = [], { screenshot = false, keep = false, served = 'http', reload = false, tab: reused } = {}) {
-  const tab = reused ?? (await context.newPage());
-  const seen = { prompts: [], errors: [] };
-  const onError = (error) => seen.errors.push(error.message);
-  const onDialog = (dialog, answer = answers[seen.prompts.push([dialog.message(), dialog.defaultValue()]) - 1]) => (answer == null ? dialog.dismiss() : dialog.accept(answer));
-  tab.on('pageerror', onError).on('dialog', onDialog);
-  const shown = () => tab.waitForFunction(() => window.kelvaraWritten !== 'loading' && (document.title !== 'Kelvara' || document.body.innerHTML === 'This page is protected by Kelvara.'), null, { timeout: 10000 });
-  await tab.goto(served === 'file' ? `file://${work}/${name}` : `http://kelvara.test/${name}`, { waitUntil: 'load' });
-  await shown();
-  await tab.evaluate(() => Promise.all([...document.images].map((image) => image.decode().catch(() => {}))));
-  Object.assign(seen, await tab.evaluate(() => ({
-    title: document.title, body: document.body.innerHTML, text: document.body.innerText,
-    state: [document.title, document.compatMode, document.documentElement.lang, new XMLSerializer().serializeToString(document), history.length, scrollY, document.querySelector(':target')?.id],
-  })));
-  if (screenshot) seen.screenshot = await tab.screenshot({ fullPage: true });
-  if (reload) {
-    await tab.evaluate(() => scrollBy(0, -250));
-    await tab.reload({ waitUntil: 'load' });
-    await shown();
-    seen.state.push(await tab.evaluate(() => scrollY));
-  }
-  tab.off('pageerror', onError).off('dialog', onDialog);
-  await (keep || reused ? (seen.tab = tab) : tab.close());
-  return seen;
-}
+// Opens a page of the scratch folder, over http or as a file (`served`).
+const open = (name, answers, options = {}) => visit(context, options.served === 'file' ? `file://${work}/${name}` : `http://kelvara.test/${name}`, { answers, ...options });
 
 // Every page of pages/, opened at the fragment given (and then reloaded);
 // over http, where the pages' declarations decide, but as a file where the
@@ -129,7 +100,7 @@ test('every answer to the prompt', async () => {
 });
 
 test("the page's own SHA-256, password check and declared encoding give the known answers", async () => {
-  const { tab } = await open(protect('vectors.htm', '<html><head><title>t</title></head><body>b</body></html>', 'pw'), [null], { keep: true });
+  const { tab } = await open(protect('vectors.htm', '<html><head><title>t</title></head><body>b</body></html>', 'pw'), [null]);
   const vectors = fs.readFileSync(path.join(here, '../../cipher/testdata/sha256_vectors.txt'), 'utf8').split('\n').filter((line) => /^(sha256|check) /.test(line)).map((line) => line.split(' '));
   assert.equal(vectors.length, 10);
   for (const [kind, a, b, digest, password = ''] of vectors) {

@@ -9,7 +9,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
-import { cli, copyPages, profile as newProfile, work } from './chromium.mjs';
+import { cli, copyPages, errors, profile as newProfile, settled, visit, work } from './chromium.mjs';
 
 const local = 'http://localhost:8417';
 const says = {
@@ -39,8 +39,6 @@ const damaged = fs.readFileSync(path.join(work, 'strong/patisserie.htm'), 'latin
 fs.writeFileSync(path.join(work, 'damaged.htm'), damaged, 'latin1');
 fs.writeFileSync(path.join(work, 'frame.htm'), '<!DOCTYPE html><title>Frame</title><iframe sandbox="allow-scripts" src="strong/raspisanie.htm" width="600" height="400"></iframe>');
 
-const errors = [];
-
 // A browser profile of its own in which the form's notes are recorded.
 const profile = (options) => newProfile(/^http:\/\/(localhost:8417|kelvara\.test)\//, options, () => {
   window.kelvaraNotes = [];
@@ -49,53 +47,6 @@ const profile = (options) => newProfile(/^http:\/\/(localhost:8417|kelvara\.test
     if (note !== undefined && note !== (window.kelvaraNotes.at(-1) ?? '')) window.kelvaraNotes.push(note);
   }).observe(document, { subtree: true, childList: true, characterData: true });
 });
-
-// The form waiting for the visitor, or the page written and loaded (or an
-// author's page that was never protected).
-const settled = (target) => target.waitForFunction(() => {
-  const form = document.getElementById('VetrakForm');
-  return form ? !form.hidden && !document.getElementById('VetrakOpen').disabled : window.kelvaraWritten !== 'loading';
-}, null, { timeout: 10000 });
-
-// Opens a page (in the frame of the page at `url`, with `frame`), types each
-// password with Enter where the form asks for it, ticking "Remember me"
-// first when asked to, or taps Open with `tap`: the requests made before
-// the first password, the focused element and the field's text before each
-// password, the form's notes in order, and what the visitor sees at the end.
-// A `tab` given is reused where its history does not matter: opening one
-// costs more than the page shown in it.
-async function visit(context, url, { passwords: typed = [], remember = false, tap = false, frame = false, screenshot = false, tab = null } = {}) {
-  tab ??= await context.newPage();
-  const requests = [];
-  const onError = (error) => errors.push(`${url}: ${error.message}`);
-  const onRequest = (request) => requests.push(request.url());
-  tab.on('pageerror', onError).on('request', onRequest);
-  await tab.goto(url, { waitUntil: 'load' });
-  const target = frame ? tab.frames()[1] : tab;
-  const seen = { tries: [] };
-  const form = () => target.evaluate(() => [document.activeElement?.id, document.getElementById('VetrakPassword')?.value]);
-  await settled(target);
-  seen.requests = requests.slice();
-  for (const password of typed) {
-    seen.tries.push(await form());
-    if (frame) await target.fill('#VetrakPassword', password);
-    else await tab.keyboard.type(password);
-    if (remember) await target.check('#VetrakRemember');
-    await (tap ? target.tap('#VetrakOpen') : target.press('#VetrakPassword', 'Enter'));
-    await settled(target);
-  }
-  Object.assign(seen, await target.evaluate(() => ({
-    notes: window.kelvaraNotes,
-    form: ['Form', 'Ask', 'Keep', 'Forget'].map((part) => document.getElementById(`Vetrak${part}`)?.hidden === false),
-    state: [document.title, document.compatMode, document.documentElement.lang, new XMLSerializer().serializeToString(document), scrollY, document.querySelector(':target')?.id, location.hash],
-    address: [location.href, ...(window.navigation ? navigation.entries().map((entry) => entry.url) : [])],
-    kept: (() => { try { return { ...localStorage }; } catch { return null; } })(),
-  })));
-  if (screenshot) seen.screenshot = await tab.screenshot({ fullPage: true });
-  tab.off('pageerror', onError).off('request', onRequest);
-  seen.tab = tab;
-  return seen;
-}
 
 // A row: the page and its fragment, the passwords typed in turn (indexes
 // into the run's, or a wrong or empty one), the notes seen. The decoded page must be

@@ -28,7 +28,6 @@ for delay in 1.5 2.5 3.5 4.5; do
   [[ $status == 58 ]] && interrupted=$((interrupted + 1))
   for page in "$site"/*; do
     case ${page##*/} in
-      .kelvara-*) fail "delay $delay: $page left behind" ;;
       *.original) cmp -s "$plain" "$page" || fail "delay $delay: $page is not the plain page" ;;
       *.htm) if [[ -e $page.original ]]; then
           grep -q '<title>Kelvara</title>' "$page" || fail "delay $delay: $page is not protected"

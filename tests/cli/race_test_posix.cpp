@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <regex>
 #include <thread>
+#include <tuple>
 
 #include "cipher/page_cipher.h"
 #include "restore/restore_page.h"
@@ -31,17 +32,12 @@ TEST_F(RaceTest, APageIsAlwaysWholeAndEveryOutcomeIsTrue) {
   Put("pw", "pw\n");
   const std::string cli = "cd " + folder.string() + " && exec ";
   const std::string page = " " KELVARA_CLI_PATH " --password-stdin page.htm <pw ";
-  struct Round {
-    bool protecting;
-    int runs;
-    const char* killLastAfter;  // seconds, or none
-  };
-  for (const Round& round : {Round{true, 2, nullptr}, Round{false, 3, "0.002"},
-                             Round{true, 3, "0.005"}, Round{false, 2, nullptr}}) {
-    SCOPED_TRACE(std::string(round.protecting ? "protect " : "restore ") +
-                 std::to_string(round.runs));
+  // Protecting or restoring, by so many runs, the last killed after so many seconds, or not.
+  for (const auto& [protecting, runs, killLastAfter] :
+       {std::tuple{true, 2, ""}, {false, 3, "0.002"}, {true, 3, "0.005"}, {false, 2, ""}}) {
+    SCOPED_TRACE(std::string(protecting ? "protect " : "restore ") + std::to_string(runs));
     Put("page.htm", plain);
-    if (!round.protecting) ::pclose(::popen((cli + page + "--protect").c_str(), "r"));
+    if (!protecting) ::pclose(::popen((cli + page + "--protect").c_str(), "r"));
     const std::string before = Get("page.htm");
     std::atomic<bool> racing = true;
     std::atomic<int> torn = 0;
@@ -52,17 +48,16 @@ TEST_F(RaceTest, APageIsAlwaysWholeAndEveryOutcomeIsTrue) {
                 !(now.starts_with("<html>") && now.ends_with("</html>\r\n"));
       }
     });
-    const bool killOne = round.killLastAfter != nullptr;
+    const bool killOne = *killLastAfter != '\0';
     std::vector<FILE*> started;
-    for (int run = 0; run < round.runs; ++run) {
-      const std::string kill = killOne && run + 1 == round.runs
-                                   ? "timeout -s KILL " + std::string(round.killLastAfter)
-                                   : "";
-      started.push_back(::popen(
-          (cli + kill + page + (round.protecting ? "--protect" : "--restore")).c_str(), "r"));
+    for (int run = 0; run < runs; ++run) {
+      const std::string kill =
+          killOne && run + 1 == runs ? "timeout -s KILL " + std::string(killLastAfter) : "";
+      started.push_back(
+          ::popen((cli + kill + page + (protecting ? "--protect" : "--restore")).c_str(), "r"));
     }
-    const std::regex outcome(round.protecting ? "protected by Kelvara|busy"
-                                              : "normal|not protected|busy");
+    const std::regex outcome(protecting ? "protected by Kelvara|busy"
+                                        : "normal|not protected|busy");
     int done = 0;
     for (std::size_t run = 0; run < started.size(); ++run) {
       std::string said(256, '\0');
@@ -70,16 +65,15 @@ TEST_F(RaceTest, APageIsAlwaysWholeAndEveryOutcomeIsTrue) {
       ::pclose(started[run]);
       EXPECT_TRUE(std::regex_search(said, outcome) || (killOne && run + 1 == started.size()))
           << said;
-      done += said.ends_with(round.protecting ? "now protected by Kelvara\n" : "(no protection)\n");
+      done += said.ends_with(protecting ? "now protected by Kelvara\n" : "(no protection)\n");
     }
     racing = false;
     reader.join();
     EXPECT_EQ(torn, 0);
     const std::string after = Get("page.htm");
     ProtectedReading reading;
-    const bool made = round.protecting
-                          ? !ReadProtectedPage(after, PageCipher("pw"), reading).Refused()
-                          : after == plain;
+    const bool made = protecting ? !ReadProtectedPage(after, PageCipher("pw"), reading).Refused()
+                                 : after == plain;
     EXPECT_TRUE(done == 1 ? made : done == 0 && (after == before || (made && killOne)));
     // A run killed outright may leave its temporary file; no other run does.
     EXPECT_TRUE(killOne || Temporaries() == 0);
