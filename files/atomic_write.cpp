@@ -49,21 +49,23 @@ std::string_view FolderPart(std::string_view path) {
   return slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
 }
 
-// Writes what `source` makes into a new temporary file in `folder`, gives it
-// the access of `like` there and flushes it to disk.
-Outcome WriteTemporary(FileSystem& files, Folder& folder, const std::string& like,
-                       const PageSource& source, Temporary& temp) {
+// Writes what `source` makes into a new temporary file in `to`, gives it
+// the access of `like` in `likeFolder` and flushes it to disk. A failure is
+// told as `failed` says, unless the source refused.
+Outcome WriteTemporary(FileSystem& files, Folder& likeFolder, const std::string& like, Folder& to,
+                       const PageSource& source, Temporary& temp,
+                       OutcomeCode failed = OutcomeCode::WriteFailed) {
   FileStatus status = FileStatus::Ok;
-  const std::unique_ptr<OutputFile> out = files.CreateTemporary(folder, temp.Name(), status);
-  if (!out) return Refusal(status, OutcomeCode::WriteFailed);
+  const std::unique_ptr<OutputFile> out = files.CreateTemporary(to, temp.Name(), status);
+  if (!out) return Refusal(status, failed);
   PageSink sink(out.get());
   if (const Outcome made = source(sink); made.Refused()) return made;
   status = sink.Flush();
-  if (status == FileStatus::Ok) status = files.CopyAccess(folder, like, folder, temp.Name());
+  if (status == FileStatus::Ok) status = files.CopyAccess(likeFolder, like, to, temp.Name());
   if (status == FileStatus::Ok) status = out->Sync();
   const FileStatus closed = out->Close();
   if (status == FileStatus::Ok) status = closed;
-  return status == FileStatus::Ok ? OutcomeCode::Done : Refusal(status, OutcomeCode::WriteFailed);
+  return status == FileStatus::Ok ? OutcomeCode::Done : Refusal(status, failed);
 }
 
 // The page as it is, copied into a new temporary file in the backup's folder.
@@ -71,17 +73,8 @@ Outcome CopyPage(FileSystem& files, const std::string& page, Folder& folder,
                  const std::string& name, Folder& backupFolder, Temporary& copy) {
   const std::unique_ptr<FileBytes> bytes = files.Read(page);
   if (!bytes) return OutcomeCode::BackupFailed;
-  FileStatus status = FileStatus::Ok;
-  const std::unique_ptr<OutputFile> out = files.CreateTemporary(backupFolder, copy.Name(), status);
-  if (!out) return Refusal(status, OutcomeCode::BackupFailed);
-  PageSink sink(out.get());
-  sink.Write(bytes->View());
-  status = sink.Flush();
-  if (status == FileStatus::Ok) status = files.CopyAccess(folder, name, backupFolder, copy.Name());
-  if (status == FileStatus::Ok) status = out->Sync();
-  const FileStatus closed = out->Close();
-  if (status == FileStatus::Ok) status = closed;
-  return status == FileStatus::Ok ? OutcomeCode::Done : Refusal(status, OutcomeCode::BackupFailed);
+  const auto asItIs = [&](PageSink& sink) { return sink.Write(bytes->View()), Outcome(); };
+  return WriteTemporary(files, folder, name, backupFolder, asItIs, copy, OutcomeCode::BackupFailed);
 }
 
 // The temporary file takes the page's name, and the page the backup's, in
@@ -213,7 +206,7 @@ Outcome RewritePage(FileSystem& files, const std::string& path, const std::strin
   // The new page is written and flushed before the backup is touched, so
   // that a full disk or a failed write leaves the older backup as it was.
   Temporary temp(files, *folder);
-  if (const Outcome written = WriteTemporary(files, *folder, name, source, temp);
+  if (const Outcome written = WriteTemporary(files, *folder, name, *folder, source, temp);
       written.Refused()) {
     return written;
   }
@@ -243,7 +236,7 @@ Outcome WriteOutput(FileSystem& files, Folder& output, const std::string& relati
   const std::string name(rest);
   if (!files.Replaceable(*folder, name)) return OutcomeCode::WriteFailed;
   Temporary temp(files, *folder);
-  if (const Outcome written = WriteTemporary(files, *folder, name, source, temp);
+  if (const Outcome written = WriteTemporary(files, *folder, name, *folder, source, temp);
       written.Refused()) {
     return written;
   }
