@@ -9,7 +9,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
-import { cli, copyPages, errors, profile as newProfile, settled, visit, work } from './chromium.mjs';
+import { cli, copyPages, errors, here, profile as newProfile, settled, visit, work } from './chromium.mjs';
 
 const local = 'http://localhost:8417';
 const says = {
@@ -139,5 +139,30 @@ test('plain http, a damaged page, a sandboxed frame, a phone', async () => {
   assert.deepEqual(boxes, [320, [true, true], [true, true], [true, true]]);
   assert.equal((await visit(phone, `${local}/strong/utf8-news.htm`, { passwords: [passwords[0]], tap: true, tab: small })).state[0], 'Café & Bar — news');
   await phone.close();
+  assert.deepEqual(errors.splice(0), []);
+});
+
+// The browser's key derivation and AES-256-GCM give the answers that the
+// programs are held to.
+test('Web Crypto gives the known answers', async () => {
+  const context = await profile();
+  const { tab } = await visit(context, `${local}/original/handbook.htm`);
+  const cases = fs.readFileSync(path.join(here, '../../cipher/testdata/strong_vectors.txt'), 'utf8').split('\n').filter((line) => /^(pbkdf2|gcm) /.test(line)).map((line) => line.split(' '));
+  assert.equal(cases.length, 6);
+  for (const [kind, ...fields] of cases) {
+    const [a, b, c, d, e, f] = fields.map((field) => (field === '-' ? '' : field.toLowerCase()));
+    const got = await tab.evaluate(async ([kind, a, b, c, d]) => {
+      const bytes = (hex) => new Uint8Array(hex.match(/../g)?.map((pair) => parseInt(pair, 16)) ?? []);
+      const hex = (buffer) => [...new Uint8Array(buffer)].map((byte) => byte.toString(16).padStart(2, '0')).join('');
+      if (kind === 'pbkdf2') {
+        const base = await crypto.subtle.importKey('raw', bytes(a), 'PBKDF2', false, ['deriveBits']);
+        return hex(await crypto.subtle.deriveBits({ name: 'PBKDF2', hash: 'SHA-256', salt: bytes(b), iterations: Number(c) }, base, d.length * 4));
+      }
+      const key = await crypto.subtle.importKey('raw', bytes(a), 'AES-GCM', false, ['encrypt']);
+      return hex(await crypto.subtle.encrypt({ name: 'AES-GCM', iv: bytes(b), additionalData: bytes(c) }, key, bytes(d)));
+    }, [kind, a, b, c, d]);
+    assert.equal(got, kind === 'pbkdf2' ? d : e + f, `${kind} ${a.slice(0, 16)}`);
+  }
+  await context.close();
   assert.deepEqual(errors.splice(0), []);
 });
