@@ -19,8 +19,8 @@ using RealFileSystemTest = ScratchFolder;
 // replaced under them; a large page goes out in slices, all in order. A page
 // may be named relative to the current folder, and one run at a time holds
 // it: that one can still read and replace it. A refusal leaves everything as
-// it was. A link at the page's name stays a link, and its target gets the new
-// page, on Windows too.
+// it was. A link at the page's name stays a link, and its target, in another
+// folder, gets the new page, with the backup beside the link.
 TEST_F(RealFileSystemTest, ReadsLocksAndRewritesEveryByte) {
   RealFileSystem files;
   EXPECT_EQ(TemporaryName(std::string("\0\x25", 2)), ".kelvara-ab.tmp");
@@ -61,11 +61,12 @@ TEST_F(RealFileSystemTest, ReadsLocksAndRewritesEveryByte) {
   EXPECT_TRUE(Get("page.htm") == large + "new" && Get("page.htm.protected") == "older backup");
   Put("real.htm", "old");
   std::error_code noLinks;  // Wine makes none
-  fs::create_symlink(folder / "real.htm", folder / "link.htm", noLinks);
+  fs::create_symlink(folder / "real.htm", folder / "sub/link.htm", noLinks);
   if (!noLinks) {
-    EXPECT_EQ(rewrite(PathOf("link.htm"), PathOf("link.htm.original"), "new"), OutcomeCode::Done);
-    EXPECT_TRUE(fs::is_symlink(folder / "link.htm") && Get("real.htm") == "new" &&
-                Get("link.htm.original") == "old");
+    EXPECT_EQ(rewrite(PathOf("sub/link.htm"), PathOf("sub/link.htm.original"), "new"),
+              OutcomeCode::Done);
+    EXPECT_TRUE(fs::is_symlink(folder / "sub/link.htm") && Get("real.htm") == "new" &&
+                Get("sub/link.htm.original") == "old");
   }
   EXPECT_EQ(Temporaries(), 0);
 }
