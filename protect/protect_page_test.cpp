@@ -104,7 +104,7 @@ TEST(PageCases, TheTitleNeverStaysReadable) {
        {"<title>Members only</title>", "<TITLE>Members only</TITLE>",
         "<title lang=\"en\">Members only</title>", "<title >Members only</title >",
         "<TITLE\n>Members only</TITLE\n>", "<title\r\n>Members only</title\r\n>",
-        "<Title\tid=t>Members only</tItle\t>"}) {
+        "<Title\tid=t>Members only</tItle\t>", "<title>Members only</titled></title>"}) {
     const std::string page =
         "<html><head>" + title + "<meta charset=utf-8></head><body>x</body></html>";
     const std::string made = Rewrite(Mode::Protect, page, "club-2026", "");

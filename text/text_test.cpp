@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include "testing/reference.h"
+#include "testing/table.h"
 #include "text/line_reader.h"
+#include "text/windows1252.h"
 
 namespace kelvara {
 namespace {
 
 TEST(Text, TrimsLowersAndReadsLines) {
+  for (const auto& row : TableRows("text/testdata/as_utf8.txt")) EXPECT_EQ(AsUtf8(row[0]), row[1]);
   const auto linesOf = [](std::string_view bytes) {
     LineReader reader(bytes);
     std::vector<std::string_view> lines;
