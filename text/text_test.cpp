@@ -12,6 +12,8 @@ namespace {
 
 TEST(Text, TrimsLowersAndReadsLines) {
   for (const auto& row : TableRows("text/testdata/as_utf8.txt")) EXPECT_EQ(AsUtf8(row[0]), row[1]);
+  // A sequence cut short by the end of the text, whatever lies past that end.
+  EXPECT_EQ(AsUtf8(std::string_view("a\xE2\x82\x80", 3)), "a\xC3\xA2\xE2\x80\x9A");
   const auto linesOf = [](std::string_view bytes) {
     LineReader reader(bytes);
     std::vector<std::string_view> lines;
