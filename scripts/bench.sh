@@ -140,7 +140,9 @@ rm -f "$big" "$big".*
 docs=$work/docs
 mkdir "$docs"
 cp /usr/share/doc/nodejs/api/*.html "$docs"/ 2>/dev/null || true
-find /usr/share/doc/python3*/html/library -name '*.html' 2>/dev/null | sort | head -n 60 | xargs -r cp -t "$docs"
+# sed, not head, reads the list to its end: under pipefail, sort cut off
+# early would fail the run.
+{ find /usr/share/doc/python3*/html/library -name '*.html' 2>/dev/null || true; } | sort | sed -n '1,60p' | xargs -r cp -t "$docs"
 doc_ratios=()
 if compgen -G "$docs/*.html" >/dev/null; then
   printf '%s\n' "$password" | "$cli" --password-stdin --protect --output "$work/docs-protected" "$docs" >/dev/null 2>&1
