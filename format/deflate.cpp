@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <memory>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -26,6 +27,10 @@ constexpr std::size_t kSlice = std::size_t{1} << 20;
 
 // zlib counts in unsigned ints; larger buffers go in steps of this size.
 constexpr std::size_t kZlibStep = std::size_t{1} << 30;
+
+// Ends a zlib stream however the work on it ends, a throw from the page's
+// sink included.
+using Ending = std::unique_ptr<z_stream, int (*)(z_streamp)>;
 
 Bytef* Bytes(std::string_view text) {
   return reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
@@ -63,14 +68,9 @@ void Compress(z_stream& stream, std::string_view bytes, bool last, std::string& 
 std::string DeflateWhole(std::string_view bytes, int level) {
   z_stream stream{};
   if (deflateInit(&stream, level) != Z_OK) throw std::bad_alloc();
+  const Ending ending(&stream, deflateEnd);
   std::string out;
-  try {
-    Compress(stream, bytes, true, out);
-  } catch (...) {
-    deflateEnd(&stream);
-    throw;
-  }
-  deflateEnd(&stream);
+  Compress(stream, bytes, true, out);
   return out;
 }
 
@@ -80,19 +80,14 @@ std::string DeflatePiece(std::string_view page, std::size_t at, bool last) {
   if (deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
     throw std::bad_alloc();
   }
-  std::string out;
-  try {
-    const std::size_t from = at - std::min(at, kWindow);
-    if (at > 0) {
-      deflateSetDictionary(&stream, Bytes(page.substr(from, at - from)),
-                           static_cast<uInt>(at - from));
-    }
-    Compress(stream, page.substr(at, kPiece), last, out);
-  } catch (...) {
-    deflateEnd(&stream);
-    throw;
+  const Ending ending(&stream, deflateEnd);
+  const std::size_t from = at - std::min(at, kWindow);
+  if (at > 0) {
+    deflateSetDictionary(&stream, Bytes(page.substr(from, at - from)),
+                         static_cast<uInt>(at - from));
   }
-  deflateEnd(&stream);
+  std::string out;
+  Compress(stream, page.substr(at, kPiece), last, out);
   return out;
 }
 
@@ -154,6 +149,7 @@ std::string Deflate(std::string_view bytes) {
 bool Inflate(std::string_view bytes, const std::function<bool(std::string_view)>& take) {
   z_stream stream{};
   if (inflateInit(&stream) != Z_OK) throw std::bad_alloc();
+  const Ending ending(&stream, inflateEnd);
   std::string slice(kSlice, '\0');
   std::size_t in = 0;
   int status = Z_OK;
@@ -177,7 +173,6 @@ bool Inflate(std::string_view bytes, const std::function<bool(std::string_view)>
     if (status == Z_BUF_ERROR) status = Z_OK;
   }
   const bool whole = status == Z_STREAM_END && taken && stream.avail_in == 0 && in == bytes.size();
-  inflateEnd(&stream);
   if (status == Z_MEM_ERROR) throw std::bad_alloc();
   return whole;
 }
