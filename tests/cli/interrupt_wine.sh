@@ -23,7 +23,9 @@ for delay in 0 0.1 0.3 0.6; do
   # run however long Wine takes to start.
   for _ in $(seq 1200); do compgen -G "$site/*.original" >/dev/null && break; sleep 0.05; done
   sleep "$delay"
-  pkill -INT -f "$exe" || true
+  # Named by this run's arguments too: other tests' command lines (the desktop
+  # test's, for one) carry the same program path, and must not be hit.
+  pkill -INT -f -- "$exe --password-stdin site-$delay\$" || true
   wait "$pid"
   status=$?
   # STATUS_CONTROL_C_EXIT, as far as a Linux exit status holds it; 0 when the run was done first.
