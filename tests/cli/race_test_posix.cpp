@@ -96,7 +96,7 @@ TEST_F(RaceTest, ASignalAtAnyMomentLeavesNoTemporaryFile) {
       const std::filesystem::path site = folder / ("site" + std::to_string(moment++));
       std::filesystem::create_directories(site);
       for (int page = 0; page < 16; ++page) {
-        Put((site.filename() / ("p" + std::to_string(page) + ".htm")).string(), plain);
+        Put((site.filename() / "p").string() + std::to_string(page) + ".htm", plain);
       }
       // Ended by the signal itself (128 + it), or done before it came.
       const int status = WEXITSTATUS(std::system(
