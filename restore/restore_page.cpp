@@ -109,10 +109,10 @@ Outcome ParseProtectedPage(std::string_view bytes, const PageCipher& cipher,
       reading.checkSalt = line.substr(format::kCheckCall.size(), kSaltHex);
       reading.checkDigest = line.substr(kCheckHexAt, kCheckHex);
       passwordMatches = cipher.CheckValue(salt) == check;
-    } else if (line.starts_with(format::kPageCall)) {
-      // Only once, and only where a check value guards it.
-      if (!checked || pageLine ||
-          !Between(line, format::kPageCall, format::kCallEnd, reading.pageText) ||
+    } else if (checked && line.starts_with(format::kPageCall)) {
+      // Only once, and only where a check value guards it: before one, the
+      // lines are an older page's script, which may hold anything.
+      if (pageLine || !Between(line, format::kPageCall, format::kCallEnd, reading.pageText) ||
           reading.pageText.empty()) {
         return damaged;
       }
