@@ -168,7 +168,7 @@ std::string_view DecoderScript() {
   // value, a damaged line) shows the parts instead.
   function VetrakUnpack(packed, key)
   {
-    if (!window.Uint8Array || !window.atob || !window.TextDecoder || !window.DecompressionStream || !window.Response)
+    if (!window.Uint8Array || !window.atob || !window.TextDecoder || !window.DecompressionStream)
     {
       return false;
     }
@@ -185,17 +185,12 @@ std::string_view DecoderScript() {
         bytes[i] = chars.charCodeAt(i) - codes[k];
         if (++k == codes.length) { k = 0; }
       }
-      var inflate = new DecompressionStream("deflate");
-      var writer = inflate.writable.getWriter();
-      // The reading side below tells a stream that fails.
-      writer.write(bytes).then(null, function () {});
-      writer.close().then(null, function () {});
-      new Response(inflate.readable).arrayBuffer().then(function (page)
+      VetrakInflate(bytes).then(function (page)
       {
         var text;
         try
         {
-          text = VetrakPageText(new Uint8Array(page), document.characterSet);
+          text = VetrakPageText(page, document.characterSet);
         }
         catch (e)
         {

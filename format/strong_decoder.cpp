@@ -262,13 +262,10 @@ constexpr std::string_view kHeadOpening = R"js(<link rel="icon" href="data:,">
     var payload = VetrakData.payload;
     return crypto.subtle.importKey("raw", key, "AES-GCM", false, ["decrypt"])
       .then(function (content) { return crypto.subtle.decrypt(VetrakGcm(payload[0], "page"), content, payload[1]); })
-      .then(function (zlib)
-      {
-        return new Response(new Response(zlib).body.pipeThrough(new DecompressionStream("deflate"))).arrayBuffer();
-      })
+      .then(VetrakInflate)
       .then(function (page)
       {
-        var text = VetrakPageText(new Uint8Array(page), "windows-1252");
+        var text = VetrakPageText(page, "windows-1252");
         setTimeout(function () { VetrakWrite(text); }, 0);
       });
   }
@@ -340,7 +337,7 @@ constexpr std::string_view kHeadOpening = R"js(<link rel="icon" href="data:,">
     {
       return VetrakAsk(window.isSecureContext === false ? VetrakSays.https : VetrakSays.browser, false);
     }
-    if (!window.DecompressionStream || !window.TextEncoder || !window.TextDecoder || !window.Response)
+    if (!window.DecompressionStream || !window.TextEncoder || !window.TextDecoder)
     {
       return VetrakAsk(VetrakSays.browser, false);
     }
