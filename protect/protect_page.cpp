@@ -81,31 +81,35 @@ bool IsTagSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
 }
 
-// The head's content with its first title element cut out, whatever the form
-// of its tags: letter case, attributes, blanks or a line break before the
-// ">". Its text is enciphered as the title, so none of it may stay readable.
+// The head's content with every title element cut out, whatever the form of
+// its tags: letter case, attributes, blanks, a line break or a "/" before the
+// ">". A title that never closes runs to the end of the head. The title's
+// text is enciphered, so none of it may stay readable: not the title that a
+// browser shows when an earlier one sits in a comment or a script, nor a
+// second one.
 std::string HeadExtra(std::string_view head) {
   const CaselessPattern titleStart("<title");
   const CaselessPattern titleEnd("</title");
-  std::size_t open = titleStart.Find(head);
-  // "<titles>" or "<titlebar>" is some other element.
-  while (open != kNone) {
-    const std::size_t after = open + titleStart.Size();
-    if (after == head.size() || head[after] == '>' || head[after] == '/' || IsTagSpace(head[after]))
-      break;
-    open = titleStart.Find(head, after);
+  // "<titles>" or "</titled>" is some other tag.
+  const auto tagAt = [&head](const CaselessPattern& marker, std::size_t from) {
+    for (std::size_t at = marker.Find(head, from); at != kNone; at = marker.Find(head, at + 1)) {
+      const std::size_t after = at + marker.Size();
+      if (after == head.size() || head[after] == '>' || head[after] == '/' ||
+          IsTagSpace(head[after])) {
+        return at;
+      }
+    }
+    return kNone;
+  };
+  std::string extra;
+  std::size_t kept = 0;
+  for (std::size_t open = tagAt(titleStart, 0); open != kNone; open = tagAt(titleStart, kept)) {
+    extra.append(head.substr(kept, open - kept));
+    const std::size_t close = tagAt(titleEnd, open + titleStart.Size());
+    const std::size_t end = close == kNone ? kNone : head.find('>', close);
+    kept = end == kNone ? head.size() : end + 1;
   }
-  if (open == kNone) return std::string(head);
-  for (std::size_t close = titleEnd.Find(head, open); close != kNone;
-       close = titleEnd.Find(head, close + 1)) {
-    std::size_t end = close + titleEnd.Size();
-    while (end < head.size() && IsTagSpace(head[end])) ++end;
-    if (end == head.size() || head[end] != '>') continue;
-    std::string extra(head.substr(0, open));
-    extra.append(head.substr(end + 1));
-    return extra;
-  }
-  return std::string(head);
+  return extra.append(head.substr(kept));
 }
 
 // Restoration takes the first line that reads "</head>" after the decoder
