@@ -128,7 +128,8 @@ std::string_view DecoderScript() {
     }
   }
 
-  // True when the author's page is on its way.
+  // True when the page's own load handlers are not for what this page now
+  // shows: the author's page is on its way, or the visitor cancelled.
   function VetrakShow()
   {
     if (!VetrakAsked || VetrakShown) { return false; }
@@ -136,7 +137,7 @@ std::string_view DecoderScript() {
     if (VetrakBody == null)
     {
       document.body.innerHTML = "This page is protected by Kelvara.";
-      return false;
+      return true;
     }
     if (VetrakPacked != null && VetrakUnpack(VetrakPacked, VetrakAccepted)) { return true; }
     VetrakShowParts();
@@ -210,7 +211,8 @@ std::string_view DecoderScript() {
   static constexpr std::string_view kClosing = R"js(
   // While the page is being written, the load handlers after this one (the
   // page's own body onload, the head's scripts) are held back: the page
-  // they are for is not there yet, and in it they run once more.
+  // they are for is not there yet, and in it they run once more. After a
+  // Cancel it never comes, and they would only fail on what is shown.
   function VetrakLoad(event)
   {
     VetrakMain();

@@ -84,16 +84,17 @@ test('pages look decoded as their authors made them, and without the page line a
 // one or an older or hand-edited one without its check and page lines, the
 // answers to the prompts (null cancels; x*N is N x's), how many prompts come,
 // and what the visitor sees: the page, the line that Cancel leaves, or
-// whatever a wrong key gives.
+// whatever a wrong key gives. The page's own onload marks its title where it
+// runs: once on the author's page, never on the line that Cancel leaves.
 test('every answer to the prompt', async () => {
-  const plain = '<html><head><title>Members &amp; guests</title></head>\r\n<body>\r\n<p>Members area</p>\r\n</body></html>\r\n';
+  const plain = '<html><head><title>Members &amp; guests</title></head>\r\n<body onload="document.title += \' (loaded)\'">\r\n<p>Members area</p>\r\n</body></html>\r\n';
   const tab = await context.newPage();
   for (const [name, key, kind, answers, asked, sees] of JSON.parse(fs.readFileSync(path.join(here, 'testdata/prompts.json')))) {
     const bytes = fs.readFileSync(path.join(work, protect('prompt.htm', plain, Buffer.from(key, 'latin1'))), 'latin1');
     fs.writeFileSync(path.join(work, 'prompt.htm'), kind === 'old' ? bytes.replace(/ *Vetrak(Check|Page)\(".*\r\n/g, '') : bytes, 'latin1');
     const seen = await open('prompt.htm', answers.map((answer) => answer?.replace(/^x\*(\d+)$/, (_, n) => 'x'.repeat(n)) ?? null), { tab });
     assert.deepEqual([seen.prompts, seen.errors], [promptTexts.slice(0, asked), []], name);
-    if (sees === 'page') assert.deepEqual([seen.title, seen.text], ['Members & guests', 'Members area'], name);
+    if (sees === 'page') assert.deepEqual([seen.title, seen.text], ['Members & guests (loaded)', 'Members area'], name);
     if (sees === 'cancelled') assert.deepEqual([seen.title, seen.body], ['Kelvara', 'This page is protected by Kelvara.'], name);
     if (sees === 'garbage') assert.ok(!seen.text.includes('Members'), name);
   }
