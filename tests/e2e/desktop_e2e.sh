@@ -21,10 +21,15 @@ start() { # start TITLE [PAGE]
   found "$1"
 }
 # Takes the window titled TITLE, waiting 60 s at most; without it nothing
-# further can be checked.
+# further can be checked. Searched again and again rather than with --sync:
+# a window that goes while xdotool walks the tree ends that search with an
+# X error, which would end the wait.
 found() { # found TITLE
-  window=$(timeout 60 xdotool search --sync --onlyvisible --name "$1" | head -1)
-  [[ -n $window ]] || { echo "FAIL: no window titled '$1'" && exit 1; }
+  local deadline=$((SECONDS + 60))
+  until window=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) && [[ -n $window ]]; do
+    ((SECONDS < deadline)) || { echo "FAIL: no window titled '$1'" && exit 1; }
+    sleep 0.2
+  done
 }
 # Clicks into each field near its right end and types: a click into a prompt
 # selects it, so typing replaces it; a click into the user's own text puts the
