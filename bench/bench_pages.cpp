@@ -32,9 +32,8 @@ void Line(std::string& page, std::string_view indent, std::string_view text) {
 
 }  // namespace
 
-GeneratedPage GeneratePage(std::size_t minBytes, std::uint32_t seed) {
-  GeneratedPage generated;
-  std::string& page = generated.bytes;
+std::string GeneratePage(std::size_t minBytes, std::uint32_t seed) {
+  std::string page;
   page.reserve(minBytes + 512);
   Lcg random(seed);
 
@@ -56,13 +55,11 @@ GeneratedPage GeneratePage(std::size_t minBytes, std::uint32_t seed) {
       Line(page, "  ", "<script type=\"text/javascript\">");
       Line(page, "    ", "var visits = " + std::to_string(n) + "; if (visits < 3) { visits++; }");
       Line(page, "  ", "</script>");
-      ++generated.scripts;
       continue;
     }
     if (n % 31 == 0) {
       Line(page, "  ",
            "<!-- note " + std::to_string(n) + ": check the dates before publishing -->");
-      ++generated.comments;
       continue;
     }
     if (n % 17 == 0) {
@@ -79,7 +76,7 @@ GeneratedPage GeneratePage(std::size_t minBytes, std::uint32_t seed) {
     Line(page, n % 5 == 0 ? "\t" : "    ", line);
   }
   page.append(kEnd);
-  return generated;
+  return page;
 }
 
 }  // namespace kelvara::bench

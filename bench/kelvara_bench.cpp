@@ -30,7 +30,7 @@ constexpr std::string_view kPassword = "correct horse battery";
 constexpr const char* kPageName = "page.htm";
 
 const std::string& LargePage() {
-  static const std::string page = GeneratePage(kPageBytes, 1).bytes;
+  static const std::string page = GeneratePage(kPageBytes, 1);
   return page;
 }
 

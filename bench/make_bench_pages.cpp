@@ -40,13 +40,13 @@ int main(int argc, char** argv) {
   using kelvara::bench::GeneratePage;
   const std::string_view what = argc > 1 ? argv[1] : "";
   if (what == "page" && argc == 4 && Count(argv[3]) > 0) {
-    return WritePage(argv[2], GeneratePage(Count(argv[3]), 1).bytes) ? 0 : 1;
+    return WritePage(argv[2], GeneratePage(Count(argv[3]), 1)) ? 0 : 1;
   }
   if (what == "folder" && argc == 5 && Count(argv[3]) > 0 && Count(argv[4]) > 0) {
     const unsigned long pages = Count(argv[3]);
     for (unsigned long n = 1; n <= pages; ++n) {
       const std::string path = std::string(argv[2]) + "/page-" + std::to_string(n) + ".htm";
-      if (!WritePage(path, GeneratePage(Count(argv[4]), static_cast<std::uint32_t>(n)).bytes)) {
+      if (!WritePage(path, GeneratePage(Count(argv[4]), static_cast<std::uint32_t>(n)))) {
         return 1;
       }
     }
