@@ -20,6 +20,8 @@ std::string Describe(char32_t c, std::string_view utf8) {
   return text;
 }
 
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
 std::size_t Utf8Length(char32_t c) {
   return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
 }
@@ -54,27 +56,51 @@ Outcome PasswordToKey(std::string_view password, std::string& key) {
 LineRead ReadLines(const std::function<std::size_t(char* buffer, std::size_t size)>& read,
                    std::size_t most, std::vector<std::string>& lines) {
   lines.clear();
-  // Never more than the longest lines and their CR LF: an endless input
-  // without line ends is cut off there.
-  std::string bytes(most * (kMaxPasswordLine + 2), '\0');
+  // An endless input is cut off after as much as the longest lines and their
+  // CR LF take, with room for a line of blanks' line end each.
+  const std::size_t budget = most * (kMaxPasswordLine + 4);
+  const bool passEmpty = most > 1;
+  std::string line;
   std::size_t have = 0;
-  std::size_t lineEnds = 0;
-  while (lineEnds < most && have < bytes.size()) {
-    const std::size_t got = read(bytes.data() + have, bytes.size() - have);
+  std::size_t opening = 0;  // bytes of a byte order mark read so far
+  // A line ends at its LF; the CR before the LF goes with it.
+  const auto endLine = [&] {
+    if (line.ends_with('\r')) line.pop_back();
+    if (line.size() > kMaxPasswordLine) return false;
+    if (!line.empty() || !passEmpty) lines.push_back(line);
+    line.clear();
+    return true;
+  };
+  char buffer[4096];
+  while (lines.size() < most) {
+    const std::size_t got = read(buffer, std::min(sizeof buffer, budget - have));
     if (got == 0) break;
-    const std::string_view added = std::string_view(bytes).substr(have, got);
-    lineEnds += static_cast<std::size_t>(std::count(added.begin(), added.end(), '\n'));
     have += got;
+    for (const char c : std::string_view(buffer, got)) {
+      // A password file saved with a byte order mark: the mark is no part of
+      // it. Its bytes may come in more than one block.
+      if (opening < kUtf8Mark.size() && c == kUtf8Mark[opening]) {
+        line.push_back(c);
+        if (++opening == kUtf8Mark.size()) line.clear();
+        continue;
+      }
+      opening = kUtf8Mark.size();
+      if (c != '\n') {
+        // One byte more than the longest line may yet be the CR of its CR LF.
+        if (line.size() > kMaxPasswordLine) return LineRead::kTooLong;
+        line.push_back(c);
+      } else if (!endLine()) {
+        return LineRead::kTooLong;
+      } else if (lines.size() == most) {
+        break;
+      }
+    }
+    if (have == budget && lines.size() < most) return LineRead::kTooLong;
   }
   if (have == 0) return LineRead::kNoInput;
-  std::string_view rest = std::string_view(bytes).substr(0, have);
-  while (lines.size() < most && !rest.empty()) {
-    const std::size_t lineFeed = rest.find('\n');
-    std::string_view line = rest.substr(0, lineFeed);
-    rest.remove_prefix(lineFeed == std::string_view::npos ? rest.size() : lineFeed + 1);
-    if (lineFeed != std::string_view::npos && line.ends_with('\r')) line.remove_suffix(1);
+  if (lines.size() < most && !line.empty()) {
     if (line.size() > kMaxPasswordLine) return LineRead::kTooLong;
-    lines.emplace_back(line);
+    lines.push_back(line);
   }
   return LineRead::kLine;
 }

@@ -26,11 +26,12 @@ enum class LineRead { kLine, kNoInput, kTooLong };
 
 // Reads up to `most` lines of a byte stream, in blocks: each up to and
 // without its LF, and without a CR right before that LF. `read` fills up to
-// `size` bytes of `buffer` and gives how many, 0 at the end of input. Reading
-// stops at the end of input or once `most` lines have ended, and never asks
-// for more than `most` longest lines and their CR LF, so an endless stream
-// without a LF ends as kTooLong. Input that ends before a single byte is no
-// line; an empty line is an empty password.
+// `size` bytes of `buffer` and gives how many, 0 at the end of input. One line
+// wanted is the first, empty or not; of more, empty lines are passed by and
+// not counted. A byte order mark that opens the input is dropped. Reading
+// stops at the end of input or once `most` lines have ended, and never takes
+// more than `most` longest lines and their line ends, so an endless stream
+// ends as kTooLong. Input that ends before a single byte is no line.
 LineRead ReadLines(const std::function<std::size_t(char* buffer, std::size_t size)>& read,
                    std::size_t most, std::vector<std::string>& lines);
 

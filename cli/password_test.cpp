@@ -15,7 +15,7 @@ TEST(PasswordToKey, Table) {
   }
 }
 
-// Standard input handed over three bytes at a time at most, as a pipe may:
+// Standard input handed over two bytes at a time at most, as a pipe may:
 // its first line, as the default form reads it.
 TEST(ReadLines, Table) {
   for (auto row : TableRows("cli/testdata/password_lines.txt")) {
@@ -28,7 +28,7 @@ TEST(ReadLines, Table) {
     std::vector<std::string> lines;
     const LineRead read = ReadLines(
         [&](char* buffer, std::size_t size) {
-          const std::size_t n = input.copy(buffer, std::min<std::size_t>(size, 3));
+          const std::size_t n = input.copy(buffer, std::min<std::size_t>(size, 2));
           input.remove_prefix(n);
           return n;
         },

@@ -92,7 +92,6 @@ Outcome GetPasswords(const Options& options, const PageList& list, FileSystem& f
       return UsageError(std::string(kPasswordTooLong) + " " + std::to_string(kMaxPasswordLine) +
                         " bytes");
     }
-    if (options.strong) std::erase(passwords, std::string());
     if (passwords.empty()) return UsageError(std::string(kNoPasswordOnInput));
     if (passwords.size() > most) {
       return UsageError(std::string(kTooManyPasswords) + " " + std::to_string(most));
