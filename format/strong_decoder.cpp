@@ -40,6 +40,7 @@ constexpr std::string_view kHeadOpening = R"js(<link rel="icon" href="data:,">
   var VetrakIterations = 0;
   var VetrakSlotTexts = [];
   var VetrakPayloadTexts = null;
+  var VetrakSealText = null;
   var VetrakData = null;
   var VetrakBusy = false;
 
@@ -75,10 +76,9 @@ constexpr std::string_view kHeadOpening = R"js(<link rel="icon" href="data:,">
     VetrakPayloadTexts = [nonce, data];
   }
 
-  // The seal lets the programs tell a damaged page from a wrong password;
-  // here a payload that the unwrapped key does not open tells it.
   function VetrakSealed(seal)
   {
+    VetrakSealText = seal;
   }
 
   function VetrakElement(name)
@@ -101,11 +101,14 @@ constexpr std::string_view kHeadOpening = R"js(<link rel="icon" href="data:,">
     try { return VetrakBytes(base64); } catch (e) { return new Uint8Array(0); }
   }
 
-  // The data lines decoded; false when one is missing or malformed.
+  // The data lines decoded; false when one is missing or malformed. The
+  // iteration count is bounded as the programs bound it: a page made to keep
+  // the browser busy for minutes is a damaged one.
   function VetrakRead()
   {
     if (VetrakSaltText == null || VetrakPayloadTexts == null || VetrakSlotTexts.length == 0 ||
-        !(VetrakIterations >= 1 && VetrakIterations % 1 == 0)) { return false; }
+        VetrakSealText == null ||
+        !(VetrakIterations >= 1 && VetrakIterations <= 10000000 && VetrakIterations % 1 == 0)) { return false; }
     try
     {
       var slots = [];
@@ -121,6 +124,35 @@ constexpr std::string_view kHeadOpening = R"js(<link rel="icon" href="data:,">
     {
       return false;
     }
+  }
+
+  // Whether the seal over the data lines' texts holds, as the programs check
+  // it: a page changed or cut short is told as damaged, and never as a wrong
+  // password or a remembered key that no longer opens it.
+  function VetrakSealHolds()
+  {
+    var texts = [VetrakSaltText, String(VetrakIterations)];
+    for (var i = 0; i < VetrakSlotTexts.length; i++) { texts.push(VetrakSlotTexts[i][0], VetrakSlotTexts[i][1]); }
+    texts.push(VetrakPayloadTexts[0], VetrakPayloadTexts[1], "");
+    return crypto.subtle.digest("SHA-256", new TextEncoder().encode(texts.join("\n"))).then(function (digest)
+    {
+      var hex = "";
+      var bytes = new Uint8Array(digest);
+      for (var i = 0; i < bytes.length; i++) { hex += (bytes[i] < 16 ? "0" : "") + bytes[i].toString(16); }
+      return hex == VetrakSealText.toLowerCase();
+    });
+  }
+
+  // A share link or the forgetting address opened in a tab that shows this
+  // page already changes only the fragment: the page starts again with it.
+  // Watched again once the author's page is written, which ends every
+  // listener of the form's.
+  function VetrakWatchFragment()
+  {
+    window.addEventListener("hashchange", function ()
+    {
+      if (/^#kelvara(=|-forget$)/.test(location.hash)) { location.reload(); }
+    }, false);
   }
 
   // The site's storage, or null where the browser refuses it (sandboxed
@@ -266,7 +298,7 @@ constexpr std::string_view kHeadOpening = R"js(<link rel="icon" href="data:,">
       .then(function (page)
       {
         var text = VetrakPageText(page, "windows-1252");
-        setTimeout(function () { VetrakWrite(text); }, 0);
+        setTimeout(function () { VetrakWrite(text); VetrakWatchFragment(); }, 0);
       });
   }
 
@@ -333,6 +365,7 @@ constexpr std::string_view kHeadOpening = R"js(<link rel="icon" href="data:,">
     VetrakElement("Form").addEventListener("submit", VetrakSubmit, false);
     VetrakElement("Open").addEventListener("click", VetrakSubmit, false);
     VetrakElement("Forget").addEventListener("click", VetrakForgetPressed, false);
+    VetrakWatchFragment();
     if (!window.crypto || !crypto.subtle)
     {
       return VetrakAsk(window.isSecureContext === false ? VetrakSays.https : VetrakSays.browser, false);
@@ -342,13 +375,17 @@ constexpr std::string_view kHeadOpening = R"js(<link rel="icon" href="data:,">
       return VetrakAsk(VetrakSays.browser, false);
     }
     if (!VetrakRead()) { return VetrakAsk(VetrakSays.damaged, false); }
-    var key = link ? VetrakKeyBytes(link[1].replace(/-/g, "+").replace(/_/g, "/")) : forget ? null : VetrakRemembered();
-    if (key == null) { return VetrakAsk(forget ? VetrakSays.forgotten : "", true); }
-    VetrakTry(key).then(function (opened)
+    VetrakSealHolds().then(function (whole)
     {
-      if (opened) { return; }
-      if (!link) { VetrakForget(false); }
-      VetrakAsk(link ? VetrakSays.link : "", true);
+      if (!whole) { throw VetrakDamage; }
+      var key = link ? VetrakKeyBytes(link[1].replace(/-/g, "+").replace(/_/g, "/")) : forget ? null : VetrakRemembered();
+      if (key == null) { return VetrakAsk(forget ? VetrakSays.forgotten : "", true); }
+      return VetrakTry(key).then(function (opened)
+      {
+        if (opened) { return; }
+        if (!link) { VetrakForget(false); }
+        VetrakAsk(link ? VetrakSays.link : "", true);
+      });
     }).then(null, VetrakFailed);
   }
 

@@ -37,7 +37,8 @@ inline constexpr std::string_view kPayloadData = "Kelvara strong page 1";
 
 inline constexpr std::size_t kSaltSize = 16;
 inline constexpr std::uint32_t kIterations = 600000;
-// Fewer would make a guessed password cheap to try.
-inline constexpr std::uint32_t kLeastIterations = 100000;
+// A page that asks for more is refused as damaged, by the decoder script
+// too: it would keep a run or a browser busy for minutes.
+inline constexpr std::uint32_t kMostIterations = 10000000;
 
 }  // namespace kelvara::strong_format

@@ -6,16 +6,12 @@
 #include "format/base64.h"
 #include "format/strong_format.h"
 #include "restore/restore_page.h"
-#include "text/line_reader.h"
 #include "text/text.h"
 
 namespace kelvara {
 namespace {
 
 namespace format = strong_format;
-
-// More would keep a run busy for minutes on a page made to do so.
-constexpr std::uint32_t kMostIterations = 100000000;
 
 // The texts of a data line, trimmed: its lead-in, one or two texts in
 // quotes (the second may be a number) and its tail.
@@ -36,6 +32,21 @@ bool DataTexts(std::string_view line, std::string_view call, bool numbered,
   return true;
 }
 
+// The next line of a strong page. Its writer ends lines with CR LF; a copy
+// may have had them changed to LF on the way to a server.
+bool NextLine(std::string_view& rest, std::string_view& line) {
+  if (rest.empty()) return false;
+  const std::size_t end = rest.find('\n');
+  line = rest.substr(0, end);
+  rest.remove_prefix(end == kNone ? rest.size() : end + 1);
+  if (line.ends_with('\r')) line.remove_suffix(1);
+  return true;
+}
+
+char Lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 struct Slot {
   std::string nonce;
   std::string wrapped;
@@ -43,19 +54,31 @@ struct Slot {
 
 }  // namespace
 
+// Also after the changes that copying or saving a page may make on the way:
+// line ends changed to LF, a byte order mark put before it, the letter case
+// of its tags. Only its data lines are read, and the seal covers them.
 bool IsStrongPage(std::string_view bytes) {
-  return bytes.starts_with(format::kOpening);
+  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+  std::size_t at = 0;
+  for (const char wanted : format::kOpening) {
+    if (wanted == '\r') {
+      if (bytes.substr(at, 1) == "\r") ++at;
+    } else if (at == bytes.size() || Lower(bytes[at++]) != Lower(wanted)) {
+      return false;
+    }
+  }
+  return true;
 }
 
 Outcome ReadStrongPage(std::string_view bytes, StrongKeys& keys, std::string& stream) {
   stream.clear();
   const Outcome damaged = OutcomeCode::PageDamaged;
-  LineReader lines(bytes);
+  std::string_view rest = bytes;
   std::string_view line;
   std::vector<std::string_view> texts;
   // The data lines follow each other in this order; nothing else counts.
   do {
-    if (!lines.Next(line)) return damaged;
+    if (!NextLine(rest, line)) return damaged;
     line = TrimSpaces(line);
   } while (!DataTexts(line, format::kStrongCall, true, texts));
   Sha256 seal;
@@ -65,10 +88,12 @@ Outcome ReadStrongPage(std::string_view bytes, StrongKeys& keys, std::string& st
   };
   std::string salt;
   std::uint32_t iterations = 0;
-  if (texts.size() != 2 || !Base64Decode(texts[0], salt) ||
+  // The count as its writer writes it, without leading zeros, which the
+  // decoder script would read as another number.
+  if (texts.size() != 2 || !Base64Decode(texts[0], salt) || texts[1].starts_with('0') ||
       std::from_chars(texts[1].data(), texts[1].data() + texts[1].size(), iterations).ptr !=
           texts[1].data() + texts[1].size() ||
-      iterations == 0 || iterations > kMostIterations) {
+      iterations == 0 || iterations > format::kMostIterations) {
     return damaged;
   }
   sealed(texts[0]);
@@ -78,7 +103,7 @@ Outcome ReadStrongPage(std::string_view bytes, StrongKeys& keys, std::string& st
   std::string nonce;
   std::string data;
   for (;;) {
-    if (!lines.Next(line)) return damaged;
+    if (!NextLine(rest, line)) return damaged;
     line = TrimSpaces(line);
     const bool slot = DataTexts(line, format::kSlotCall, false, texts);
     if (!slot && !DataTexts(line, format::kPayloadCall, false, texts)) return damaged;
@@ -95,7 +120,7 @@ Outcome ReadStrongPage(std::string_view bytes, StrongKeys& keys, std::string& st
     }
   }
   std::string sealFound;
-  if (!lines.Next(line) || !DataTexts(TrimSpaces(line), format::kSealCall, false, texts) ||
+  if (!NextLine(rest, line) || !DataTexts(TrimSpaces(line), format::kSealCall, false, texts) ||
       texts.size() != 1 || !ReadHex(texts[0], sealFound) || sealFound != seal.Finish()) {
     return damaged;
   }

@@ -34,9 +34,12 @@ copyPages(['other'], ['utf8-news.htm']);
 const shareKey = protect('strong', passwords);
 protect('other', ['another run']);
 const salt = /VetrakStrong\("([^"]+)"/.exec(fs.readFileSync(path.join(work, 'strong/handbook.htm'), 'latin1'))[1];
-// The payload changed by one character: a password's slot still opens.
-const damaged = fs.readFileSync(path.join(work, 'strong/patisserie.htm'), 'latin1').replace(/(VetrakPayload\("[^"]*", "[^"]{40})(.)/, (_, lead, c) => lead + (c === 'A' ? 'B' : 'A'));
-fs.writeFileSync(path.join(work, 'damaged.htm'), damaged, 'latin1');
+// A page of the run changed by one character, in its payload or in a slot,
+// or without its seal.
+const whole = fs.readFileSync(path.join(work, 'strong/patisserie.htm'), 'latin1');
+const flip = (pattern) => whole.replace(pattern, (_, lead, c) => lead + (c === 'A' ? 'B' : 'A'));
+[flip(/(VetrakPayload\("[^"]*", "[^"]{40})(.)/), flip(/(VetrakSlot\("[^"]*", "[^"]{10})(.)/), whole.replace(/ *VetrakSealed\("\w+"\);\r\n/, '')]
+  .forEach((page, i) => fs.writeFileSync(path.join(work, `damaged${i}.htm`), page, 'latin1'));
 fs.writeFileSync(path.join(work, 'frame.htm'), '<!DOCTYPE html><title>Frame</title><iframe sandbox="allow-scripts" src="strong/raspisanie.htm" width="600" height="400"></iframe>');
 
 // A browser profile of its own in which the form's notes are recorded.
@@ -78,9 +81,12 @@ test("each password of the run opens its pages as their authors made them; a wro
 });
 
 // Remembering keeps the key of the run, not the password, and opens the
-// run's other pages without the form; a key that opens nothing is dropped,
-// one of another run is offered to forget; a share link opens its page and
-// leaves neither the address bar nor the history.
+// run's other pages without the form, and a damaged one is told without
+// losing it; a key that opens nothing is dropped, one of another run is
+// offered to forget, and all are forgotten at the forgetting address, even
+// from the page it opened; a share link opens its page, also when pasted
+// into a tab that shows its form, and leaves neither the address bar nor the
+// history.
 test('remembered keys, forgetting them, and share links', async () => {
   const context = await profile();
   const remembered = await visit(context, `${local}/strong/patisserie.htm`, { passwords: [passwords[0]], remember: true });
@@ -91,6 +97,8 @@ test('remembered keys, forgetting them, and share links', async () => {
   await again.tab.reload({ waitUntil: 'load' });
   await settled(again.tab);
   assert.deepEqual([again.notes, again.state[2], await again.tab.evaluate(() => scrollY)], [[], 'en-GB', 300]);
+  const hurt = await visit(context, `${local}/damaged1.htm`);
+  assert.deepEqual([hurt.notes, hurt.form, Object.keys(hurt.kept)], [[says.damaged], [true, false, true, true], [`kelvara:${salt}`]]);
 
   const other = await visit(context, `${local}/other/utf8-news.htm`);
   assert.deepEqual([other.form, other.notes], [[true, true, true, true], []]);
@@ -98,8 +106,10 @@ test('remembered keys, forgetting them, and share links', async () => {
   assert.deepEqual(await other.tab.evaluate(() => [document.getElementById('VetrakForget').hidden, window.kelvaraNotes, localStorage.length]), [true, [says.forgotten], 0]);
 
   await visit(context, `${local}/strong/utf8-news.htm`, { passwords: [passwords[2]], remember: true });
-  const forgot = await visit(context, `${local}/strong/handbook.htm#kelvara-forget`);
-  assert.deepEqual([forgot.form, forgot.notes, forgot.kept, forgot.address[0]], [[true, true, true, false], [says.forgotten], {}, `${local}/strong/handbook.htm`]);
+  const forgot = await visit(context, `${local}/strong/handbook.htm`);
+  await Promise.all([forgot.tab.waitForEvent('load'), forgot.tab.evaluate(() => { location.hash = 'kelvara-forget'; })]);
+  await settled(forgot.tab);
+  assert.deepEqual(await forgot.tab.evaluate(() => [window.kelvaraNotes, localStorage.length, location.href]), [[says.forgotten], 0, `${local}/strong/handbook.htm`]);
 
   await forgot.tab.evaluate((name) => localStorage.setItem(name, btoa('a key of another time, 32 bytes')), `kelvara:${salt}`);
   const stale = await visit(context, `${local}/strong/handbook.htm`);
@@ -111,20 +121,24 @@ test('remembered keys, forgetting them, and share links', async () => {
   assert.deepEqual([opened.notes, opened.state[0], opened.address], [[], 'Field handbook — weather station', [`${local}/strong/handbook.htm`, `${local}/strong/handbook.htm`]]);
   const refused = await visit(shared, `${local}/strong/handbook.htm#kelvara=${shareKey.replace(/^./, (c) => (c === 'A' ? 'B' : 'A'))}`);
   assert.deepEqual([refused.form, refused.notes, refused.address[0]], [[true, true, true, false], [says.link], `${local}/strong/handbook.htm`]);
+  await Promise.all([refused.tab.waitForEvent('load'), refused.tab.evaluate((key) => { location.hash = `kelvara=${key}`; }, shareKey)]);
+  await settled(refused.tab);
+  assert.deepEqual(await refused.tab.evaluate(() => [document.title, location.href]), ['Field handbook — weather station', `${local}/strong/handbook.htm`]);
   await shared.close();
   assert.deepEqual(errors.splice(0), []);
 });
 
-// Where the page cannot be opened, the form says why; in a sandboxed frame
+// Where the page cannot be opened, the form says why (a damaged page before
+// any password); in a sandboxed frame
 // (no storage) and on a phone's screen it works as anywhere.
 test('plain http, a damaged page, a sandboxed frame, a phone', async () => {
   const context = await profile();
   const tab = await context.newPage();
   const plain = await visit(context, 'http://kelvara.test/strong/handbook.htm', { tab });
   assert.deepEqual([plain.form, plain.notes, plain.requests], [[true, false, true, false], [says.https], ['http://kelvara.test/strong/handbook.htm']]);
-  for (const [typed, notes, form] of [[passwords[0], [says.working, says.damaged], [true, false, true, false]], ['nope', [says.working, says.wrong], [true, true, true, false]]]) {
-    const seen = await visit(context, `${local}/damaged.htm`, { passwords: [typed], tab });
-    assert.deepEqual([seen.notes, seen.form], [notes, form], typed);
+  for (const page of ['damaged0.htm', 'damaged1.htm', 'damaged2.htm']) {
+    const seen = await visit(context, `${local}/${page}`, { tab });
+    assert.deepEqual([seen.notes, seen.form], [[says.damaged], [true, false, true, false]], page);
   }
   const framed = await visit(context, `${local}/frame.htm`, { passwords: [passwords[2]], frame: true, tab });
   const original = await visit(context, `${local}/original/raspisanie.htm`, { tab });
