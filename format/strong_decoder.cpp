@@ -282,7 +282,9 @@ constexpr std::string_view kHeadOpening = R"js(<link rel="icon" href="data:,">
     {
       if (at == VetrakData.slots.length) { return null; }
       var slot = VetrakData.slots[at++];
-      return crypto.subtle.decrypt(VetrakGcm(slot[0], "key"), key, slot[1]).then(null, function () { return next(key); });
+      // A content key for AES-256 only, as the programs take it.
+      return crypto.subtle.decrypt(VetrakGcm(slot[0], "key"), key, slot[1])
+        .then(function (content) { return content.byteLength == 32 ? content : next(key); }, function () { return next(key); });
     }
     return crypto.subtle.importKey("raw", kek, "AES-GCM", false, ["decrypt"]).then(next, function () { return null; });
   }
