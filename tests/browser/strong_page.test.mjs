@@ -51,6 +51,9 @@ const profile = (options) => newProfile(/^http:\/\/(localhost:8417|kelvara\.test
   }).observe(document, { subtree: true, childList: true, characterData: true });
 });
 
+// Goes to a fragment of the page in its tab, as a link on it would, and waits for the form or the page.
+const jump = (tab, hash) => Promise.all([tab.waitForEvent('load'), tab.evaluate((to) => { location.hash = to; }, hash)]).then(() => settled(tab));
+
 // A row: the page and its fragment, the passwords typed in turn (indexes
 // into the run's, or a wrong or empty one), the notes seen. The decoded page must be
 // the author's as the browser shows it: title, mode, language, the whole
@@ -107,8 +110,7 @@ test('remembered keys, forgetting them, and share links', async () => {
 
   await visit(context, `${local}/strong/utf8-news.htm`, { passwords: [passwords[2]], remember: true });
   const forgot = await visit(context, `${local}/strong/handbook.htm`);
-  await Promise.all([forgot.tab.waitForEvent('load'), forgot.tab.evaluate(() => { location.hash = 'kelvara-forget'; })]);
-  await settled(forgot.tab);
+  await jump(forgot.tab, 'kelvara-forget');
   assert.deepEqual(await forgot.tab.evaluate(() => [window.kelvaraNotes, localStorage.length, location.href]), [[says.forgotten], 0, `${local}/strong/handbook.htm`]);
 
   await forgot.tab.evaluate((name) => localStorage.setItem(name, btoa('a key of another time, 32 bytes')), `kelvara:${salt}`);
@@ -121,8 +123,7 @@ test('remembered keys, forgetting them, and share links', async () => {
   assert.deepEqual([opened.notes, opened.state[0], opened.address], [[], 'Field handbook — weather station', [`${local}/strong/handbook.htm`, `${local}/strong/handbook.htm`]]);
   const refused = await visit(shared, `${local}/strong/handbook.htm#kelvara=${shareKey.replace(/^./, (c) => (c === 'A' ? 'B' : 'A'))}`);
   assert.deepEqual([refused.form, refused.notes, refused.address[0]], [[true, true, true, false], [says.link], `${local}/strong/handbook.htm`]);
-  await Promise.all([refused.tab.waitForEvent('load'), refused.tab.evaluate((key) => { location.hash = `kelvara=${key}`; }, shareKey)]);
-  await settled(refused.tab);
+  await jump(refused.tab, `kelvara=${shareKey}`);
   assert.deepEqual(await refused.tab.evaluate(() => [document.title, location.href]), ['Field handbook — weather station', `${local}/strong/handbook.htm`]);
   await shared.close();
   assert.deepEqual(errors.splice(0), []);
