@@ -8,7 +8,11 @@
 namespace kelvara {
 
 // Only the 256-byte table of every byte's lower case is ever lowered here.
+// Where the process's byte strings are UTF-8 (kelvara-cli asks for that, so
+// that names in any script reach the system), CharLowerBuffA would read the
+// table's high bytes as broken UTF-8: they are lowered as on other systems.
 void LowerAnsiInPlace(char* data, std::size_t size) {
+  if (GetACP() == CP_UTF8) return LowerWindows1252InPlace(data, size);
   CharLowerBuffA(data, static_cast<DWORD>(size));
 }
 

@@ -19,6 +19,10 @@ bool DecodeUtf8(std::string_view text, std::u32string& characters);
 // Bytes that are UTF-8 as they are; any others read as Windows-1252.
 std::string AsUtf8(std::string_view bytes);
 
+// Lower-cases Windows-1252 bytes one by one, as CharLowerBuffA does on a
+// Western system.
+void LowerWindows1252InPlace(char* data, std::size_t size);
+
 // Text in the system's ANSI code page to UTF-8: Windows-1252 but on Windows,
 // where the code page is the system's own.
 std::string AnsiToUtf8(std::string_view text);
