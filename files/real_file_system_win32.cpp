@@ -184,9 +184,11 @@ FileStatus RealFileSystem::Lock(const std::string& path, std::unique_ptr<FileLoc
                                                                       : FileStatus::Failed;
   }
   // Another run may have replaced the page between the opening and the
-  // lock. And a program that holds the page open without leave to delete it
-  // would keep its names from being moved, half-way through a rewrite.
-  const HANDLE now = OpenShared(path, DELETE);
+  // lock. A program that holds the page open without leave to delete it
+  // would keep its names from being moved, half-way through a rewrite; one
+  // that holds it open to write may be writing it now. Either makes it busy.
+  const HANDLE now = CreateFileA(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   const bool same = now != INVALID_HANDLE_VALUE && SameFile(file, now);
   if (now != INVALID_HANDLE_VALUE) CloseHandle(now);
   if (!same) {

@@ -15,18 +15,22 @@ namespace {
 using Win32FileSystemTest = ScratchFolder;
 
 // A page that another program holds open, without leave to delete or move
-// it, is busy: refused before anything is written, and nothing is left.
+// it, or to write it, is busy: refused before anything is written, and
+// nothing is left.
 TEST_F(Win32FileSystemTest, APageHeldOpenElsewhereIsBusy) {
   RealFileSystem files;
   const std::string plain = "<html><head><title>T</title></head><body>x</body></html>";
   Put("page.htm", plain);
-  const HANDLE held =
-      CreateFileA(PathOf("page.htm").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                  nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(RunPage({PathOf("page.htm")}, PageCipher("pw"), files, TestRandom()),
-            OutcomeCode::PageBusy);
-  CloseHandle(held);
+  for (const auto& [access, share] :
+       {std::pair<DWORD, DWORD>{GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE},
+        {GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE}}) {
+    const HANDLE held =
+        CreateFileA(PathOf("page.htm").c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(RunPage({PathOf("page.htm")}, PageCipher("pw"), files, TestRandom()),
+              OutcomeCode::PageBusy);
+    CloseHandle(held);
+  }
   EXPECT_TRUE(Get("page.htm") == plain && Temporaries() == 0);
   EXPECT_EQ(RunPage({PathOf("page.htm")}, PageCipher("pw"), files, TestRandom()),
             OutcomeCode::Protected);
