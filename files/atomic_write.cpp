@@ -201,7 +201,11 @@ Outcome RewritePage(FileSystem& files, const std::string& path, const std::strin
       return Refusal(writable, OutcomeCode::WriteFailed);
     }
   }
-  if (!files.Replaceable(backupFolder, backupName)) return OutcomeCode::BackupFailed;
+  // A name too long as a whole path, where the system has such a limit, is
+  // told as too long.
+  if (const FileStatus free = files.Replaceable(backupFolder, backupName); free != FileStatus::Ok) {
+    return Refusal(free, OutcomeCode::BackupFailed);
+  }
 
   // The new page is written and flushed before the backup is touched, so
   // that a full disk or a failed write leaves the older backup as it was.
@@ -234,7 +238,9 @@ Outcome WriteOutput(FileSystem& files, Folder& output, const std::string& relati
     rest.remove_prefix(slash + 1);
   }
   const std::string name(rest);
-  if (!files.Replaceable(*folder, name)) return OutcomeCode::WriteFailed;
+  if (const FileStatus free = files.Replaceable(*folder, name); free != FileStatus::Ok) {
+    return Refusal(free, OutcomeCode::WriteFailed);
+  }
   Temporary temp(files, *folder);
   if (const Outcome written = WriteTemporary(files, *folder, name, *folder, source, temp);
       written.Refused()) {

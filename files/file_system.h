@@ -105,10 +105,10 @@ class FileSystem {
   // by more people than the one it takes the place of.
   virtual FileStatus CopyAccess(Folder& fromFolder, const std::string& from, Folder& toFolder,
                                 const std::string& to) = 0;
-  // True when the name is free or holds a regular file or a link, which a
-  // rename may replace; false for anything else (a folder, a pipe, a device)
-  // and for a name that cannot be looked at.
-  virtual bool Replaceable(Folder& folder, const std::string& name) = 0;
+  // Ok when the name is free or holds a regular file or a link, which a
+  // rename may replace; NotAFile for anything else (a folder, a pipe, a
+  // device); how looking at the name failed when it cannot be looked at.
+  virtual FileStatus Replaceable(Folder& folder, const std::string& name) = 0;
   // Moves `from` to the name `to` in one step, replacing whatever name `to`
   // was, never following a link there.
   virtual FileStatus Rename(Folder& folder, const std::string& from, Folder& toFolder,

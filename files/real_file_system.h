@@ -25,7 +25,7 @@ class RealFileSystem final : public FileSystem {
                                               FileStatus& status) override;
   FileStatus CopyAccess(Folder& fromFolder, const std::string& from, Folder& toFolder,
                         const std::string& to) override;
-  bool Replaceable(Folder& folder, const std::string& name) override;
+  FileStatus Replaceable(Folder& folder, const std::string& name) override;
   FileStatus Rename(Folder& folder, const std::string& from, Folder& toFolder,
                     const std::string& to) override;
   FileStatus Exchange(Folder& folder, const std::string& a, const std::string& b) override;

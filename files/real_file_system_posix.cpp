@@ -390,12 +390,12 @@ FileStatus RealFileSystem::CopyAccess(Folder& fromFolder, const std::string& fro
   return CopyAttributes(source.Get(), target.Get()) ? FileStatus::Ok : FileStatus::NotPermitted;
 }
 
-bool RealFileSystem::Replaceable(Folder& folder, const std::string& name) {
+FileStatus RealFileSystem::Replaceable(Folder& folder, const std::string& name) {
   struct stat info {};
   if (::fstatat(FdOf(folder), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-    return errno == ENOENT;
+    return errno == ENOENT ? FileStatus::Ok : StatusOf(errno);
   }
-  return S_ISREG(info.st_mode) || S_ISLNK(info.st_mode);
+  return S_ISREG(info.st_mode) || S_ISLNK(info.st_mode) ? FileStatus::Ok : FileStatus::NotAFile;
 }
 
 FileStatus RealFileSystem::Rename(Folder& folder, const std::string& from, Folder& toFolder,

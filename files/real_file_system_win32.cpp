@@ -333,14 +333,16 @@ FileStatus RealFileSystem::CopyAccess(Folder& fromFolder, const std::string& fro
       SetFileAttributesA(Of(toFolder).In(to).c_str(), attributes & ~FILE_ATTRIBUTE_READONLY));
 }
 
-bool RealFileSystem::Replaceable(Folder& folder, const std::string& name) {
+FileStatus RealFileSystem::Replaceable(Folder& folder, const std::string& name) {
   const DWORD attributes = GetFileAttributesA(Of(folder).In(name).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const FileStatus status = StatusOf(GetLastError());
-    return status == FileStatus::Missing;
+    return status == FileStatus::Missing ? FileStatus::Ok : status;
   }
-  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return true;
-  return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+  const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  return link || (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0
+             ? FileStatus::Ok
+             : FileStatus::NotAFile;
 }
 
 FileStatus RealFileSystem::Rename(Folder& folder, const std::string& from, Folder& toFolder,

@@ -34,6 +34,14 @@ TEST_F(Win32FileSystemTest, APageHeldOpenElsewhereIsBusy) {
   EXPECT_TRUE(Get("page.htm") == plain && Temporaries() == 0);
   EXPECT_EQ(RunPage({PathOf("page.htm")}, PageCipher("pw"), files, TestRandom()),
             OutcomeCode::Protected);
+
+  // A page whose backup's path would pass the system's limit on a whole path.
+  const std::string deep(MAX_PATH - 11 - PathOf("").size(), 'd');
+  std::filesystem::create_directory(folder / deep);
+  Put(deep + "\\p.htm", plain);
+  EXPECT_EQ(RunPage({PathOf(deep + "\\p.htm")}, PageCipher("pw"), files, TestRandom()),
+            OutcomeCode::NameTooLong);
+  EXPECT_EQ(Get(deep + "\\p.htm"), plain);
 }
 
 }  // namespace

@@ -92,8 +92,8 @@ class MemoryFileSystem final : public FileSystem {
                         const std::string& to) override {
     return Fails(FileOp::kCopyAccess, In(toFolder, to)) ? FileStatus::NotPermitted : FileStatus::Ok;
   }
-  bool Replaceable(Folder& folder, const std::string& name) override {
-    return !Fails(FileOp::kReplaceable, In(folder, name));
+  FileStatus Replaceable(Folder& folder, const std::string& name) override {
+    return Fails(FileOp::kReplaceable, In(folder, name)) ? FileStatus::NotAFile : FileStatus::Ok;
   }
   FileStatus Rename(Folder& folder, const std::string& from, Folder& toFolder,
                     const std::string& to) override {
