@@ -5,6 +5,7 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -94,13 +95,17 @@ void SizeAndCentre(HWND dialog) {
   }
 }
 
-HWND CreateControl(HWND dialog, ControlId id, const char* className, DWORD style, DWORD exStyle,
-                   RECT place, std::string_view text) {
-  const std::string initial(text);
-  HWND control = CreateWindowExA(exStyle, className, text.empty() ? nullptr : initial.c_str(),
-                                 style, place.left, place.top, place.right, place.bottom, dialog,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                 ContextOf(dialog)->instance, nullptr);
+// The controls keep their text in UTF-16, so that a password field holds
+// what was typed: an ANSI field puts "?" in place of every character that
+// the code page lacks as it is typed. The texts given here are ASCII.
+HWND CreateControl(HWND dialog, ControlId id, std::string_view className, DWORD style,
+                   DWORD exStyle, RECT place, std::string_view text) {
+  const std::wstring wideClass(className.begin(), className.end());
+  const std::wstring initial(text.begin(), text.end());
+  HWND control = CreateWindowExW(
+      exStyle, wideClass.c_str(), text.empty() ? nullptr : initial.c_str(), style, place.left,
+      place.top, place.right, place.bottom, dialog,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ContextOf(dialog)->instance, nullptr);
   const LRESULT dialogFont = SendMessageA(dialog, WM_GETFONT, 0, 0);
   SendMessageA(control, WM_SETFONT, static_cast<WPARAM>(dialogFont), FALSE);
   return control;
@@ -129,14 +134,25 @@ void OnTimer(HWND dialog, DialogContext& context) {
   if (tick.endDialog) EndMainDialog(dialog);
 }
 
-std::string FieldText(HWND dialog, ControlId field) {
+// A field's text in the system's code page, which the key is made from.
+// False when it holds a character that the code page lacks: the system
+// would put "?" in its place, and different passwords would make one key.
+bool FieldText(HWND dialog, ControlId field, std::string& text) {
   HWND control = GetDlgItem(dialog, field);
-  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(control)), '\0');
-  if (!text.empty()) {
-    const int got = GetWindowTextA(control, text.data(), static_cast<int>(text.size()) + 1);
-    text.resize(static_cast<std::size_t>(got < 0 ? 0 : got));
+  std::wstring wide(static_cast<std::size_t>(GetWindowTextLengthW(control)), L'\0');
+  if (!wide.empty()) {
+    const int got = GetWindowTextW(control, wide.data(), static_cast<int>(wide.size()) + 1);
+    wide.resize(static_cast<std::size_t>(got < 0 ? 0 : got));
   }
-  return text;
+  BOOL lossy = FALSE;
+  const int length = static_cast<int>(wide.size());
+  text.assign(static_cast<std::size_t>(
+                  std::max(0, WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length,
+                                                  nullptr, 0, nullptr, &lossy))),
+              '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, text.data(),
+                      static_cast<int>(text.size()), nullptr, &lossy);
+  return !lossy;
 }
 
 // The fields start out holding prompts that the user replaces. Tab selects a
@@ -151,19 +167,22 @@ LRESULT CALLBACK FieldProc(HWND field, UINT message, WPARAM wParam, LPARAM lPara
     const int id = GetDlgCtrlID(field);
     const std::string_view prompt =
         id == PasswordField ? kPasswordFieldInitial : kConfirmFieldInitial;
-    if (FieldText(GetParent(field), static_cast<ControlId>(id)) == prompt) {
+    std::string text;
+    if (FieldText(GetParent(field), static_cast<ControlId>(id), text) && text == prompt) {
       SetFocus(field);
-      SendMessageA(field, EM_SETSEL, 0, -1);
+      SendMessageW(field, EM_SETSEL, 0, -1);
       return 0;
     }
   }
-  const auto editProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(field, GWLP_USERDATA));
-  return CallWindowProcA(editProc, field, message, wParam, lParam);
+  const auto editProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(field, GWLP_USERDATA));
+  return CallWindowProcW(editProc, field, message, wParam, lParam);
 }
 
+// Subclassed through the UTF-16 calls: through the ANSI ones, every
+// keystroke would pass the code page on its way to the field.
 void SelectPromptOnClick(HWND field) {
-  SetWindowLongPtrA(field, GWLP_USERDATA, GetWindowLongPtrA(field, GWLP_WNDPROC));
-  SetWindowLongPtrA(field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FieldProc));
+  SetWindowLongPtrW(field, GWLP_USERDATA, GetWindowLongPtrW(field, GWLP_WNDPROC));
+  SetWindowLongPtrW(field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FieldProc));
 }
 
 void OnCommand(HWND dialog, DialogContext& context, WPARAM wParam) {
@@ -172,11 +191,15 @@ void OnCommand(HWND dialog, DialogContext& context, WPARAM wParam) {
   if (id == PasswordField || id == ConfirmField) {
     if (code == EN_KILLFOCUS) {
       HWND field = GetDlgItem(dialog, id);
-      SendMessageA(field, EM_SETSEL, 0, GetWindowTextLengthA(field));
+      SendMessageW(field, EM_SETSEL, 0, GetWindowTextLengthW(field));
     } else if (code == EN_CHANGE) {
-      const std::string password = FieldText(dialog, PasswordField);
-      // Published together, so the worker never pairs a match with a newer password.
-      context.state.PublishPasswords(password, password == FieldText(dialog, ConfirmField));
+      std::string password;
+      std::string confirm;
+      const bool whole = FieldText(dialog, PasswordField, password);
+      const bool wholeConfirm = FieldText(dialog, ConfirmField, confirm);
+      // Published together, so the worker never pairs a match with a newer
+      // password. A password that the code page cannot hold never matches.
+      context.state.PublishPasswords(password, whole && wholeConfirm && password == confirm);
     }
   } else if (id == ImageControl && (code == STN_CLICKED || code == STN_DBLCLK)) {
     context.openWebSite();
