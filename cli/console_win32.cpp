@@ -35,7 +35,23 @@ bool IsConsole(DWORD which) {
   return GetConsoleMode(GetStdHandle(which), &mode) != 0;
 }
 
+// Text for a console goes as characters: its bytes are UTF-8 (names in any
+// script), which the console would read in its own code page. Text for a
+// file or a pipe goes as it is.
+bool WriteToConsole(DWORD which, std::string_view text) {
+  if (!IsConsole(which)) return false;
+  const int length = static_cast<int>(text.size());
+  std::wstring wide(static_cast<std::size_t>(std::max(
+                        0, MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0))),
+                    L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), length, wide.data(), static_cast<int>(wide.size()));
+  DWORD written = 0;
+  return WriteConsoleW(GetStdHandle(which), wide.data(), static_cast<DWORD>(wide.size()), &written,
+                       nullptr) != 0;
+}
+
 void WriteError(std::string_view text) {
+  if (WriteToConsole(STD_ERROR_HANDLE, text)) return;
   std::fwrite(text.data(), 1, text.size(), stderr);
   std::fflush(stderr);
 }
@@ -146,7 +162,7 @@ bool RealConsole::AskHidden(std::string_view prompt, std::string& entry) {
 }
 
 void RealConsole::Out(std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
+  if (!WriteToConsole(STD_OUTPUT_HANDLE, text)) std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
 void RealConsole::Err(std::string_view text) {
