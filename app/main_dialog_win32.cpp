@@ -386,18 +386,21 @@ HWND BuildMainDialog(DialogContext& context) {
   return dialog;
 }
 
+// Messages are taken and handed on through the UTF-16 calls: through the
+// ANSI ones, a typed character would pass the code page on its way to the
+// password fields, which keep UTF-16 so that they can tell one it lacks.
 void RunModal(HWND dialog) {
   SendMessageA(dialog, WM_INITDIALOG, 0, 0);
   ShowWindow(dialog, SW_SHOW);
   MSG message;
   while (IsWindow(dialog)) {
-    if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       Sleep(1);
       continue;
     }
-    if (!IsDialogMessageA(dialog, &message)) {
+    if (!IsDialogMessageW(dialog, &message)) {
       TranslateMessage(&message);
-      DispatchMessageA(&message);
+      DispatchMessageW(&message);
     }
   }
 }
