@@ -1,7 +1,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <utility>
 
 #include "files/real_file_system.h"
@@ -275,9 +274,16 @@ FileStatus RealFileSystem::OpenFolderOf(const std::string& path, std::unique_ptr
   return OpenFolderAt(folderPath, false, folder);
 }
 
+// The folders are made by the system's byte-string calls, which read the
+// names in the process's code page (UTF-8 in kelvara-cli); the standard
+// library would read their bytes otherwise. A drive-relative "Z:name" is made
+// where that drive's current folder is.
 FileStatus RealFileSystem::OpenFolder(const std::string& path, std::unique_ptr<Folder>& folder) {
-  std::error_code error;
-  std::filesystem::create_directories(path, error);
+  for (std::size_t at = path.find_first_of("\\/");; at = path.find_first_of("\\/", at + 1)) {
+    const std::string part = path.substr(0, at);
+    if (!part.empty() && !part.ends_with(':')) CreateDirectoryA(part.c_str(), nullptr);
+    if (at == std::string::npos) break;
+  }
   return OpenFolderAt(path, false, folder) == FileStatus::Ok ? FileStatus::Ok : FileStatus::Failed;
 }
 
