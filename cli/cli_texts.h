@@ -76,6 +76,8 @@ inline constexpr std::string_view kEmptyStrongPassword =
 inline constexpr std::string_view kTooManyPasswords = "more passwords than";
 inline constexpr std::string_view kNoPath = "no PATH given";
 inline constexpr std::string_view kNoPasswordOnInput = "no password on standard input";
+inline constexpr std::string_view kTooMuchInput =
+    "standard input goes on far past the passwords it may hold";
 // Followed by the longest line's length in bytes.
 inline constexpr std::string_view kPasswordTooLong =
     "the password on standard input is longer than";

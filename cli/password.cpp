@@ -56,10 +56,9 @@ Outcome PasswordToKey(std::string_view password, std::string& key) {
 LineRead ReadLines(const std::function<std::size_t(char* buffer, std::size_t size)>& read,
                    std::size_t most, std::vector<std::string>& lines) {
   lines.clear();
-  // An endless input is cut off after as much as the longest lines and their
-  // CR LF take, with room for a line of blanks' line end each.
-  const std::size_t budget = most * (kMaxPasswordLine + 4);
   const bool passEmpty = most > 1;
+  const std::size_t budget =
+      most * (kMaxPasswordLine + 2) + kUtf8Mark.size() + (passEmpty ? kEmptyLinesRoom : 0);
   std::string line;
   std::size_t have = 0;
   std::size_t opening = 0;  // bytes of a byte order mark read so far
@@ -95,7 +94,7 @@ LineRead ReadLines(const std::function<std::size_t(char* buffer, std::size_t siz
         break;
       }
     }
-    if (have == budget && lines.size() < most) return LineRead::kTooLong;
+    if (have == budget && lines.size() < most) return LineRead::kTooMuch;
   }
   if (have == 0) return LineRead::kNoInput;
   if (lines.size() < most && !line.empty()) {

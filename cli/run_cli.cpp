@@ -88,6 +88,7 @@ Outcome GetPasswords(const Options& options, const PageList& list, FileSystem& f
         [&console](char* buffer, std::size_t size) { return console.ReadInput(buffer, size); },
         options.strong ? most + 1 : 1, passwords);
     if (read == LineRead::kNoInput) return UsageError(std::string(kNoPasswordOnInput));
+    if (read == LineRead::kTooMuch) return UsageError(std::string(kTooMuchInput));
     if (read == LineRead::kTooLong) {
       return UsageError(std::string(kPasswordTooLong) + " " + std::to_string(kMaxPasswordLine) +
                         " bytes");
