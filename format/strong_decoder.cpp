@@ -101,13 +101,25 @@ constexpr std::string_view kHeadOpening = R"js(<link rel="icon" href="data:,">
     try { return VetrakBytes(base64); } catch (e) { return new Uint8Array(0); }
   }
 
+  // The iteration count as the page writes it. The seal covers that text,
+  // and the script reads other texts (6e5, 0x927C0) as the same number.
+  function VetrakIterationText()
+  {
+    for (var i = 0; i < document.scripts.length; i++)
+    {
+      var call = /VetrakStrong\("[^"]*", ([^)]*)\);/.exec(document.scripts[i].text);
+      if (call) { return call[1]; }
+    }
+    return null;
+  }
+
   // The data lines decoded; false when one is missing or malformed. The
   // iteration count is bounded as the programs bound it: a page made to keep
   // the browser busy for minutes is a damaged one.
   function VetrakRead()
   {
     if (VetrakSaltText == null || VetrakPayloadTexts == null || VetrakSlotTexts.length == 0 ||
-        VetrakSealText == null ||
+        VetrakSealText == null || VetrakIterationText() !== String(VetrakIterations) ||
         !(VetrakIterations >= 1 && VetrakIterations <= 10000000 && VetrakIterations % 1 == 0)) { return false; }
     try
     {

@@ -35,10 +35,10 @@ const shareKey = protect('strong', passwords);
 protect('other', ['another run']);
 const salt = /VetrakStrong\("([^"]+)"/.exec(fs.readFileSync(path.join(work, 'strong/handbook.htm'), 'latin1'))[1];
 // A page of the run changed by one character, in its payload or in a slot,
-// or without its seal.
+// without its seal, or with its iteration count written otherwise.
 const whole = fs.readFileSync(path.join(work, 'strong/patisserie.htm'), 'latin1');
 const flip = (pattern) => whole.replace(pattern, (_, lead, c) => lead + (c === 'A' ? 'B' : 'A'));
-[flip(/(VetrakPayload\("[^"]*", "[^"]{40})(.)/), flip(/(VetrakSlot\("[^"]*", "[^"]{10})(.)/), whole.replace(/ *VetrakSealed\("\w+"\);\r\n/, '')].forEach((page, i) => fs.writeFileSync(path.join(work, `damaged${i}.htm`), page, 'latin1'));
+[flip(/(VetrakPayload\("[^"]*", "[^"]{40})(.)/), flip(/(VetrakSlot\("[^"]*", "[^"]{10})(.)/), whole.replace(/ *VetrakSealed\("\w+"\);\r\n/, ''), whole.replace('", 600000);', '", 6e5);')].forEach((page, i) => fs.writeFileSync(path.join(work, `damaged${i}.htm`), page, 'latin1'));
 fs.writeFileSync(path.join(work, 'frame.htm'), '<!DOCTYPE html><title>Frame</title><iframe sandbox="allow-scripts" src="strong/raspisanie.htm" width="600" height="400"></iframe>');
 
 // A browser profile of its own in which the form's notes are recorded.
@@ -99,7 +99,7 @@ test('remembered keys, forgetting them, and share links', async () => {
   await again.tab.reload({ waitUntil: 'load' });
   await settled(again.tab);
   assert.deepEqual([again.notes, again.state[2], await again.tab.evaluate(() => scrollY)], [[], 'en-GB', 300]);
-  for (const page of ['damaged0.htm', 'damaged1.htm', 'damaged2.htm']) {
+  for (const page of ['damaged0.htm', 'damaged1.htm', 'damaged2.htm', 'damaged3.htm']) {
     const hurt = await visit(context, `${local}/${page}`);
     assert.deepEqual([hurt.notes, hurt.form, Object.keys(hurt.kept)], [[says.damaged], [true, false, true, true], [`kelvara:${salt}`]], page);
   }
