@@ -79,10 +79,10 @@ TEST_F(PosixFileSystemTest, AnotherUsersPagesAndFolders) {
   EXPECT_EQ(std::distance(fs::recursive_directory_iterator(folder), {}), 4);
 }
 
-// The new page and the folder are flushed to disk; a source that gives up
-// half-way leaves the files as they were; a pipe at a page's name is never
-// opened in a way that waits; files whose size the system does not know are
-// read whole; and no file is left open by any of it.
+// The new page and the folder are flushed to disk, also under an output folder; a source that gives
+// up half-way leaves the files as they were; a pipe at a page's name is never opened in a way that
+// waits; files whose size the system does not know are read whole; and no file is left open by any
+// of it.
 TEST_F(PosixFileSystemTest, FlushesGiveUpsPipesAndUnknownSizes) {
   RealFileSystem files;
   const auto openFiles = [] {
@@ -96,6 +96,11 @@ TEST_F(PosixFileSystemTest, FlushesGiveUpsPipesAndUnknownSizes) {
                         PathOf("page.htm.protected"), Writes("new")),
             OutcomeCode::Done);
   EXPECT_TRUE(Get("page.htm") == "new" && Get("page.htm.original") == "plain" && flushes == 2);
+  std::unique_ptr<Folder> out;
+  EXPECT_TRUE(files.OpenFolder(PathOf("out"), out) == FileStatus::Ok &&
+              WriteOutput(files, *out, "sub/p.htm", Writes("new")) == OutcomeCode::Done &&
+              Get("out/sub/p.htm") == "new" && flushes == 4);
+  out.reset();
   EXPECT_THROW(RewritePage(files, PathOf("page.htm"), PathOf("page.htm.original"),
                            PathOf("page.htm.protected"),
                            [](PageSink& sink) -> Outcome {

@@ -4,6 +4,9 @@
 #include <regex>
 
 #include "cipher/sha256.h"
+#include "cipher/strong_crypto.h"
+#include "format/base64.h"
+#include "format/strong_format.h"
 #include "page/run_page.h"
 #include "protect/protect_page.h"
 #include "restore/restore_page.h"
@@ -92,6 +95,14 @@ TEST(StrongPages, SameEverywhereOpenedByEachPasswordAndSealed) {
     return forged.replace(to + 14, 64, Hex(seal.Finish()));
   };
   ASSERT_TRUE(resealed(made) == made);
+  // A slot that the password opens onto a key of another length is none of its.
+  std::string forged = made;
+  const std::size_t slot = made.find("VetrakSlot(\"") + 32;  // its wrapped key's text
+  std::string wrapped;
+  Base64Encode(wrapped, SealAesGcm(keys.Keys().front(), TestRandom().Bytes(kAesGcmNonceSize),
+                                   strong_format::kSlotData, std::string(16, 'k')));
+  forged.replace(slot, made.find('"', slot) - slot, wrapped);
+  EXPECT_EQ(ReadStrongPage(resealed(forged), opening, stream), OutcomeCode::WrongPassword);
   EXPECT_EQ(ReadStrongPage(resealed(std::regex_replace(made, std::regex(", 1000\\)"), ", 01000)")),
                            opening, stream),
             OutcomeCode::PageDamaged);

@@ -24,8 +24,8 @@ TEST(TagScanner, FindsElementsAsTheCasesSay) {
   page += "last=z /><title>T</title>";
   TagScanner scanner(page);
   EXPECT_TRUE(scanner.FindTag("body", 1) && scanner.TagAttributes().ends_with("last=z"));
-  EXPECT_TRUE(scanner.FindTag("title", 1) && scanner.TagContent() == "T");
   EXPECT_FALSE(scanner.FindTag("nothing", 1) || !scanner.TagAttributes().empty());
+  EXPECT_TRUE(scanner.FindTag("title", 1) && scanner.TagContent() == "T");
 }
 
 }  // namespace

@@ -21,6 +21,10 @@ TEST(Text, TrimsLowersAndReadsLines) {
     return lines;
   };
   EXPECT_EQ(TrimSpaces("  a\tb \r\n  "), "a\tb \r\n");
+  // Needles of one byte, and one whose first byte others lower-case to, in
+  // a text of its own length and in one long enough to be searched in blocks.
+  EXPECT_TRUE(CaselessPattern("b").Find("aB") == 1 && CaselessPattern("title").Find("TITLE") == 0 &&
+              CaselessPattern("title").Find("  TITLE" + std::string(30, ' ')) == 2);
   EXPECT_TRUE(IsBlank("") && IsBlank("  ") && !IsBlank(" \t ") && !IsBlank(" x"));
   // Windows-1252, as CharLowerBuffA lowers it on a Western system.
   EXPECT_EQ(LowerAnsi(std::string("AZ@[`{az\0\xC0\xDE\xD7\xDF\x8A\x8C\x8E\x9F\xE0\x80\x9A", 19)),

@@ -10,7 +10,8 @@
 #   $ SHELL COMMAND   run by bash (pipefail) in the scratch folder, with no input
 #   < KEYS            typed on a terminal: the case runs on a pseudo-terminal of
 #                     its own (script), and the keys are typed once it shows the
-#                     next password prompt; a lone "<" types nothing
+#                     next password prompt (one that ends "assword: " or
+#                     "when done): "); a lone "<" types nothing
 #   > LINE            a line that standard output (or the terminal) must show;
 #                     one that ends in \ goes on in the next, with no line end;
 #                     a lone ">" is an empty line
@@ -53,7 +54,7 @@ on_terminal() {
   # A run that shows nothing for 10 s waits for keys that never come: it is ended.
   while IFS= read -r -d '' -n 1 -t 10 key <&"$from" || { (($? > 128)) && kill "$!"; false; }; do
     seen+=$key
-    [[ $seen == *"assword: " && ${#typed[@]} -gt 0 ]] && printf '%b' "${typed[0]}" >&"$to" && typed=("${typed[@]:1}")
+    [[ $seen == *"assword: " || $seen == *"when done): " ]] && ((${#typed[@]})) && printf '%b' "${typed[0]}" >&"$to" && typed=("${typed[@]:1}")
   done
   printf '%s' "$seen" >"$work/out"
   exec {from}<&- {to}>&-
