@@ -185,7 +185,7 @@ TEST(PageCases, EveryFailureLeavesWholeFiles) {
         EXPECT_TRUE(
             files.files.at(kPage) == (outcome.Refused() ? page : done) &&
             (outcome.Refused() ? kept == "older" || (lastStep && kept == page) : kept == page) &&
-            files.Temporaries().empty() &&
+            !files.HoldsTemporary() &&
             (failing < clean.log.size() || outcome == OutcomeCode::NoMemory || !outcome.Refused()))
             << failing << ": " << outcome.Text();
       }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <new>
@@ -34,13 +35,10 @@ class MemoryFileSystem final : public FileSystem {
   std::optional<FileOp> outOfMemoryAt;
   bool exchanges = true;  // without, backups are copies
 
-  // The temporary files that are still there.
-  std::vector<std::string> Temporaries() const {
-    std::vector<std::string> names;
-    for (const auto& [name, bytes] : files) {
-      if (name.find(".kelvara-") != std::string::npos) names.push_back(name);
-    }
-    return names;
+  // Whether a temporary file is still there.
+  bool HoldsTemporary() const {
+    return std::ranges::any_of(
+        files, [](const auto& file) { return file.first.find(".kelvara-") != std::string::npos; });
   }
 
   FileStatus Lock(const std::string& path, std::unique_ptr<FileLock>& lock) override {
