@@ -23,6 +23,9 @@ using RealFileSystemTest = ScratchFolder;
 // folder, gets the new page, with the backup beside the link.
 TEST_F(RealFileSystemTest, ReadsLocksAndRewritesEveryByte) {
   RealFileSystem files;
+  EXPECT_EQ(TemporaryName(std::string("\0\x25", 2)), ".kelvara-ab.tmp");
+  EXPECT_TRUE(SplitPath("/p.htm").folder == "/" && SplitPath("C:\\p.htm").folder == "C:\\" &&
+              SplitPath("d/p.htm").folder == "d" && SplitPath("p.htm").folder == ".");
   const auto rewrite = [&](const std::string& page, const std::string& backup,
                            std::string_view bytes) {
     return RewritePage(files, page, backup, backup + "x",
