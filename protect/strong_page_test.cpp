@@ -77,11 +77,12 @@ TEST(StrongPages, SameEverywhereOpenedByEachPasswordAndSealed) {
   }
 
   // Copied with its line ends made LF, a byte order mark before it and its
-  // tags in lower case, it still opens. Resealed as a forger would (every
+  // tags in another letter case, it still opens. Resealed as a forger would (every
   // text of its data lines, each with a LF), a count with a leading zero,
   // which the browser reads as another number, is damage.
   const std::string copied =
-      "\xEF\xBB\xBF<!doctype" + std::regex_replace(made.substr(9), std::regex("\r\n"), "\n");
+      "\xEF\xBB\xBF<!doctype html>\n<HTML LANG" +
+      std::regex_replace(made.substr(made.find(" lang")), std::regex("\r\n"), "\n");
   EXPECT_EQ(ReadStrongPage(copied, opening, stream), OutcomeCode::Done);
   const auto resealed = [](std::string forged) {
     const std::size_t to = forged.find("VetrakSealed(\"");
