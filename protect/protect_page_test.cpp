@@ -9,6 +9,7 @@
 
 #include "format/decoder_script.h"
 #include "page/run_page.h"
+#include "restore/restore_page.h"
 #include "testing/fixed_random.h"
 #include "testing/memory_file_system.h"
 #include "testing/reference.h"
@@ -88,6 +89,11 @@ TEST(PageCases, ProtectAndRestoreAsTheGoldenFilesSay) {
     ExpectGolden(page.starts_with(head) ? page.substr(head.size()) : page, name + ".protected.htm");
     if (!page.starts_with(head)) continue;
     EXPECT_TRUE(Rewrite(Mode::Restore, page, password, "") == original);
+    // Changed after protection, it is damaged whatever the password.
+    std::string changed = page;
+    changed[changed.find("VetrakSetTitle(\"") + 16] ^= 1;
+    ProtectedReading reading;
+    EXPECT_EQ(ReadProtectedPage(changed, PageCipher("not it"), reading), OutcomeCode::PageDamaged);
     PageParts parts;
     EXPECT_EQ(reference::Read(page, password, parts), "");
     ExpectGolden(reference::PlainPage(parts), name + ".restored.htm");

@@ -82,8 +82,11 @@ TEST(StrongPages, SameEverywhereOpenedByEachPasswordAndSealed) {
   // which the browser reads as another number, is damage.
   const std::string copied =
       "\xEF\xBB\xBF<!doctype html>\n<HTML LANG" +
-      std::regex_replace(made.substr(made.find(" lang")), std::regex("\r\n"), "\n");
-  EXPECT_EQ(ReadStrongPage(copied, opening, stream), OutcomeCode::Done);
+      std::regex_replace(made.substr(made.find(" lang") + 5), std::regex("\r\n"), "\n");
+  MemoryFileSystem copy;
+  copy.files[kPage] = copied;
+  EXPECT_EQ(RunPage({kPage, Mode::Restore}, PageKeys(nullptr, &opening), copy, TestRandom()),
+            OutcomeCode::Restored);
   const auto resealed = [](std::string forged) {
     const std::size_t to = forged.find("VetrakSealed(\"");
     const std::regex quoted("\"([^\"]*)\"|, (\\d+)\\)");
