@@ -20,8 +20,6 @@ std::string Describe(char32_t c, std::string_view utf8) {
   return text;
 }
 
-constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-
 std::size_t Utf8Length(char32_t c) {
   return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
 }

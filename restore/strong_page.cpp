@@ -7,6 +7,7 @@
 #include "format/strong_format.h"
 #include "restore/restore_page.h"
 #include "text/text.h"
+#include "text/windows1252.h"
 
 namespace kelvara {
 namespace {
@@ -58,7 +59,7 @@ struct Slot {
 // line ends changed to LF, a byte order mark put before it, the letter case
 // of its tags. Only its data lines are read, and the seal covers them.
 bool IsStrongPage(std::string_view bytes) {
-  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+  if (bytes.starts_with(kUtf8Mark)) bytes.remove_prefix(kUtf8Mark.size());
   std::size_t at = 0;
   for (const char wanted : format::kOpening) {
     if (wanted == '\r') {

@@ -9,6 +9,9 @@
 // browser and the strong form take it.
 namespace kelvara {
 
+// The byte order mark that may open a UTF-8 file; no part of its text.
+inline constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
 // A character's Windows-1252 byte, when it has one.
 std::optional<char> ToWindows1252(char32_t c);
 
